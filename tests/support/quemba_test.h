@@ -1,0 +1,73 @@
+// Shared helpers for the test programs: locales, UTF-16 literals, guarded buffers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace qtest {
+
+// Every test locale; the generated ones come from LOCPATH.
+inline const std::vector<std::string> &AllLocales() {
+    static const std::vector<std::string> names = {
+        "C", "en_US.UTF-8", "de_DE.UTF-8", "de_DE.ISO-8859-1", "ja_JP.EUC-JP",
+        "fi_FI.UTF-8", "ru_RU.CP1251"};
+    return names;
+}
+
+// Switches LC_ALL for the lifetime of the object and restores "C" after.
+class LocaleScope {
+public:
+    explicit LocaleScope(const std::string &name) : ok_(setlocale(LC_ALL, name.c_str()) != nullptr) {
+        EXPECT_TRUE(ok_) << "test locale " << name << " is missing (LOCPATH=" << (getenv("LOCPATH") ? getenv("LOCPATH") : "unset") << ")";
+    }
+    ~LocaleScope() { setlocale(LC_ALL, "C"); }
+    LocaleScope(const LocaleScope &) = delete;
+    LocaleScope &operator=(const LocaleScope &) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_;
+};
+
+inline const uint16_t *U(const char16_t *s) { return reinterpret_cast<const uint16_t *>(s); }
+inline const uint16_t *U(const std::u16string &s) { return reinterpret_cast<const uint16_t *>(s.c_str()); }
+inline std::u16string S16(const uint16_t *p, size_t n) { return std::u16string(reinterpret_cast<const char16_t *>(p), n); }
+inline std::u16string S16(const uint16_t *p) {
+    size_t n = 0;
+    while (p[n] != 0) ++n;
+    return S16(p, n);
+}
+
+// A buffer of `size` units with canary units on both sides. Tests hand
+// data() and size() to the function under test, then check intact().
+template <typename T>
+class Guarded {
+public:
+    static constexpr size_t kGuard = 8;
+    explicit Guarded(size_t size, T fill = static_cast<T>(0x5A5A))
+        : size_(size), store_(size + 2 * kGuard, Canary()) {
+        for (size_t i = 0; i < size_; ++i) store_[kGuard + i] = fill;
+    }
+    T *data() { return store_.data() + kGuard; }
+    const T *data() const { return store_.data() + kGuard; }
+    uint32_t size() const { return static_cast<uint32_t>(size_); }
+    T &operator[](size_t i) { return data()[i]; }
+    bool intact() const {
+        for (size_t i = 0; i < kGuard; ++i) {
+            if (store_[i] != Canary() || store_[kGuard + size_ + i] != Canary()) return false;
+        }
+        return true;
+    }
+    static constexpr T Canary() { return static_cast<T>(sizeof(T) == 1 ? 0xA5 : 0xA5A5); }
+
+private:
+    size_t size_;
+    std::vector<T> store_;
+};
+
+}  // namespace qtest
