@@ -1,6 +1,7 @@
 /* A plain C99 program, built against the installed headers, that uses the
  * library as an old client would. */
 #include <quemba/converter.h>
+#include <quemba/locale_services.h>
 
 #include <locale.h>
 #include <stddef.h>
@@ -16,6 +17,36 @@ CHECK(off_engine_data, offsetof(Converter, engineData) == 88);
 CHECK(converter_size, sizeof(Converter) == 136);
 CHECK(off_engine_data, offsetof(Converter, engineData) == 128);
 #endif
+/* Country information: the same 192 bytes on every target. */
+CHECK(country_size, sizeof(CountryInfo) == 192);
+CHECK(off_decimal_point, offsetof(CountryInfo, decimal_point) == 0);
+CHECK(off_thousands_sep, offsetof(CountryInfo, thousands_sep) == 4);
+CHECK(off_grouping, offsetof(CountryInfo, grouping) == 8);
+CHECK(off_int_curr_symbol, offsetof(CountryInfo, int_curr_symbol) == 12);
+CHECK(off_currency_symbol, offsetof(CountryInfo, currency_symbol) == 20);
+CHECK(off_mon_decimal_point, offsetof(CountryInfo, mon_decimal_point) == 24);
+CHECK(off_mon_thousands_sep, offsetof(CountryInfo, mon_thousands_sep) == 28);
+CHECK(off_mon_grouping, offsetof(CountryInfo, mon_grouping) == 32);
+CHECK(off_positive_sign, offsetof(CountryInfo, positive_sign) == 40);
+CHECK(off_negative_sign, offsetof(CountryInfo, negative_sign) == 44);
+CHECK(off_int_frac_digits, offsetof(CountryInfo, int_frac_digits) == 48);
+CHECK(off_frac_digits, offsetof(CountryInfo, frac_digits) == 49);
+CHECK(off_p_cs_precedes, offsetof(CountryInfo, p_cs_precedes) == 50);
+CHECK(off_p_sep_by_space, offsetof(CountryInfo, p_sep_by_space) == 51);
+CHECK(off_n_cs_precedes, offsetof(CountryInfo, n_cs_precedes) == 52);
+CHECK(off_n_sep_by_space, offsetof(CountryInfo, n_sep_by_space) == 53);
+CHECK(off_p_sign_posn, offsetof(CountryInfo, p_sign_posn) == 54);
+CHECK(off_n_sign_posn, offsetof(CountryInfo, n_sign_posn) == 55);
+CHECK(off_code_page, offsetof(CountryInfo, code_page) == 56);
+CHECK(off_country_code, offsetof(CountryInfo, country_code) == 60);
+CHECK(off_sep_1, offsetof(CountryInfo, sep_1) == 64);
+CHECK(off_sep_2, offsetof(CountryInfo, sep_2) == 66);
+CHECK(off_sep_3, offsetof(CountryInfo, sep_3) == 68);
+CHECK(off_sep_4, offsetof(CountryInfo, sep_4) == 70);
+CHECK(off_reserved, offsetof(CountryInfo, reserved) == 72);
+CHECK(off_am_string, offsetof(CountryInfo, am_string) == 76);
+CHECK(off_pm_string, offsetof(CountryInfo, pm_string) == 109);
+CHECK(off_reserved_tail, offsetof(CountryInfo, reserved_tail) == 142);
 
 static int failures;
 
@@ -44,6 +75,18 @@ int main(void) {
     expect(KXUXResetConverter(h) == CVT_OK, "reset");
     expect(KXUXUnloadConverter(h) == CVT_OK, "unload");
     expect(KXZCheckHandle(KXZStandardByteUni(), 0) == CVT_E_BAD_HANDLE, "standard record starts unloaded");
+
+    {
+        CountryInfo info;
+        unsigned char major = 0, minor = 9, revision = 0, build = 9;
+        const char *id = KXLsetlocale(4, "C");
+        memset(&info, 0xA5, sizeof info);
+        expect(KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.', "country information");
+        expect((unsigned char)info.reserved_tail[0] == 0xA5, "reserved tail untouched");
+        expect(id != NULL && strlen(id) == 3, "three-digit country ID");
+        KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
+        expect(major == 6 && minor == 0 && revision == 2 && build == 0, "version 6.0.2.0");
+    }
 
     printf("%s\n", failures == 0 ? "C consumer: all checks passed" : "C consumer: failures");
     return failures == 0 ? 0 : 1;
