@@ -161,6 +161,20 @@ TEST(UnicodeToUnicode, OtherKindsCallTheirStep) {
 }
 
 TEST(UnicodeToUnicode, Loaders) {
+    struct Collation {
+        uint32_t country;
+        int32_t result;
+    };
+    for (const Collation &c : {Collation{1000, CVT_E_BAD_PARAMETER},
+                               Collation{0xFFFFFFFF, CVT_E_BAD_PARAMETER},
+                               Collation{999, CVT_E_LOAD_FAILED}, Collation{49, CVT_E_LOAD_FAILED},
+                               Collation{0, CVT_E_LOAD_FAILED}}) {
+        ConverterHandle collation = reinterpret_cast<ConverterHandle>(0x10);
+        EXPECT_EQ(KXUXLoadCollationConverter(c.country, &collation), c.result) << c.country;
+        EXPECT_EQ(collation, nullptr);
+    }
+    EXPECT_EQ(KXUXLoadCollationConverter(49, nullptr), CVT_E_BAD_PARAMETER);
+
     ConverterHandle h = reinterpret_cast<ConverterHandle>(0x10);
     EXPECT_EQ(KXUXLoadNormalizeConverter(0, &h), CVT_E_LOAD_FAILED);
     EXPECT_EQ(h, reinterpret_cast<ConverterHandle>(0x10)) << "left as it was";
