@@ -1,9 +1,9 @@
 #!/bin/sh
-# check-c-consumer.sh BUILD-DIR SOURCE CC CFLAGS LOCPATH: install into a
+# check-c-consumer.sh BUILD-DIR SOURCE CC CFLAGS LOCPATH [RUNNER]: install into a
 # staging prefix, build a strict C99 program with the flags quemba.pc gives,
 # and run it against the installed library.
 set -eu
-build=$1 source=$2 cc=$3 cflags=$4 locpath=$5
+build=$1 source=$2 cc=$3 cflags=$4 locpath=$5 runner=${6:-}
 stage=$build/stage
 rm -rf "$stage"
 cmake --install "$build" --prefix "$stage" >/dev/null
@@ -18,4 +18,4 @@ if grep -q '^QUEMBA_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
 fi
 # shellcheck disable=SC2086
 "$cc" $arch -std=c99 -Wall -Wextra -Werror -pedantic $pkg_cflags -o "$build/c_consumer" "$source" $pkg_libs
-LD_LIBRARY_PATH=$libdir LOCPATH=$locpath "$build/c_consumer"
+LD_LIBRARY_PATH=$libdir LOCPATH=$locpath $runner "$build/c_consumer"
