@@ -78,7 +78,9 @@ TEST_F(CodePage, FailedFillReportsZeroCountry) {
         for (uint32_t loaded : {0u, 850u}) {
             SCOPED_TRACE(loaded);
             qtest::UnloadStandardSet();
-            if (loaded != 0) ASSERT_EQ(KXUSStandardUnicodeOverride(loaded), CVT_OK);
+            if (loaded != 0) {
+                ASSERT_EQ(KXUSStandardUnicodeOverride(loaded), CVT_OK);
+            }
             uint32_t codePage = kUntouched, country = kUntouched;
             qtest::StrdupFailure failure(nth);
             EXPECT_EQ(KXUSGetCodePage(&codePage, &country), CVT_OK);

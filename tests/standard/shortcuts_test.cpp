@@ -217,7 +217,7 @@ TEST_F(Shortcuts, ByteToUnicodeIsLenByteToUnicodeUpToTheNul) {
     ASSERT_EQ(KXUSStandardUnicodeInit(), CVT_OK);
     for (const char *source : {"", "abc", "Gr\xc3\xbc\xc3\x9f" "e", "x[00E9]y", "bad\xff" "byte"}) {
         SCOPED_TRACE(source);
-        for (uint32_t size : {0u, 1u, 3u, 16u}) {
+        for (uint32_t size : {1u, 3u, 16u}) {
             qtest::Guarded<uint16_t> a(size), b(size);
             uint32_t countA = 77, countB = 77;
             EXPECT_EQ(KXUSByteToUnicode(a.data(), a.size(), source, &countA),

@@ -85,9 +85,13 @@ TEST_F(StandardSet, ReferenceCountScripts) {
             SCOPED_TRACE("step " + std::to_string(i));
             const Step &s = script.steps[i];
             const int32_t result = Apply(s);
-            if (s.op != Op::Release) EXPECT_EQ(result, s.result);
+            if (s.op != Op::Release) {
+                EXPECT_EQ(result, s.result);
+            }
             EXPECT_EQ(StandardCounts(), s.after);
-            if (s.after.byteUni > 0) EXPECT_EQ(KXZStandardByteUni()->codePage, s.byteUniCodePage);
+            if (s.after.byteUni > 0) {
+                EXPECT_EQ(KXZStandardByteUni()->codePage, s.byteUniCodePage);
+            }
         }
     }
 }
