@@ -1,38 +1,27 @@
-// State of the process-wide standard set, for the standard tests.
+// The standard set's reference counts, and a fixture that starts every test
+// with nothing loaded.
 #pragma once
 
 #include <quemba/standard.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace qtest {
 
-// References held on a standard record; 0 when it is not loaded.
-inline int32_t Count(ConverterHandle record) {
-    return KXZCheckHandle(record, 0) == CVT_OK ? record->refCount : 0;
+// References on byteUni, lowerCase, upperCase; 0 for a record not loaded.
+inline std::array<int32_t, 3> Counts() {
+    std::array<int32_t, 3> n{};
+    const ConverterHandle h[] = {KXZStandardByteUni(), KXZStandardLowerCase(), KXZStandardUpperCase()};
+    for (int i = 0; i < 3; ++i) n[i] = KXZCheckHandle(h[i], 0) == CVT_OK ? h[i]->refCount : 0;
+    return n;
 }
 
-struct Counts {
-    int32_t byteUni, lowerCase, upperCase;
-    bool operator==(const Counts &) const = default;
-};
-
-inline Counts StandardCounts() {
-    return {Count(KXZStandardByteUni()), Count(KXZStandardLowerCase()),
-            Count(KXZStandardUpperCase())};
-}
-
-inline void PrintTo(const Counts &c, std::ostream *os) {
-    *os << "{" << c.byteUni << ", " << c.lowerCase << ", " << c.upperCase << "}";
-}
-
-// Drops every reference, _unilower's included, so that each test starts
-// with nothing loaded.
+// Drops every reference, _unilower's included.
 inline void UnloadStandardSet() {
-    for (int i = 0; i < 1000 && !(StandardCounts() == Counts{0, 0, 0}); ++i) {
-        KXUSStandardUnicodeRelease();
-    }
-    ASSERT_EQ(StandardCounts(), (Counts{0, 0, 0}));
+    for (int i = 0; i < 1000 && Counts() != std::array<int32_t, 3>{}; ++i) KXUSStandardUnicodeRelease();
+    ASSERT_EQ(Counts(), (std::array<int32_t, 3>{}));
 }
 
 class StandardSetTest : public ::testing::Test {
