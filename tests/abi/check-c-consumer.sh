@@ -16,6 +16,9 @@ case "$cflags" in *-m32*) arch=-m32 ;; *) arch= ;; esac
 if grep -q '^QUEMBA_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
   arch="$arch -fsanitize=address,undefined"
 fi
+if grep -q '^QUEMBA_TSAN:BOOL=ON' "$build/CMakeCache.txt"; then
+  arch="$arch -fsanitize=thread"
+fi
 # shellcheck disable=SC2086
 "$cc" $arch -std=c99 -Wall -Wextra -Werror -pedantic $pkg_cflags -o "$build/c_consumer" "$source" $pkg_libs
 LD_LIBRARY_PATH=$libdir LOCPATH=$locpath $runner "$build/c_consumer"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # check-library.sh LIB EXPECTED-EXPORTS MODE: the library exports exactly the
-# expected names, is called libquemba.so.1 and needs libc alone.
+# expected names, is called libquemba.so.1 and needs libc alone (MODE
+# sanitize or tsan also allows that sanitizer's runtimes; plain: nothing).
 set -u
 lib=$1 expected=$2 mode=$3
 fail=0
@@ -29,6 +30,8 @@ needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' 
 if [ "$mode" = sanitize ]; then
   # The sanitizer runtimes are expected here; nothing else may appear.
   extra=$(echo "$needed" | tr ' ' '\n' | grep -v -e '^$' -e '^libc\.so\.6$' -e '^libasan' -e '^libubsan')
+elif [ "$mode" = tsan ]; then
+  extra=$(echo "$needed" | tr ' ' '\n' | grep -v -e '^$' -e '^libc\.so\.6$' -e '^libtsan')
 else
   extra=$(echo "$needed" | tr ' ' '\n' | grep -v -e '^$' -e '^libc\.so\.6$')
 fi

@@ -1,0 +1,204 @@
+// The locale engine: every character decision goes to libc in the current
+// locale, one character at a time.
+#include <quemba/converter.h>
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+constexpr uint16_t kDefaultSubUni = 0xFFFD;
+constexpr uint8_t kDefaultSubByte = 0x03;  // ETX, not '?': it cannot be mistaken for text
+constexpr uint32_t kLargestUnit = 0xFFFF;
+constexpr size_t kCharSizeLimit = 16;
+constexpr uint32_t kEngineTag = 7;
+
+enum : uint32_t { kAuxCharSize = 1, kAuxReserved = 2, kAuxSetUp = 3 };
+
+// Outcome of converting one character. With CVT_E_NO_MAP, consumed covers
+// the whole unmappable sequence, which is also its no-map length.
+struct CharResult {
+    int32_t status;
+    uint32_t consumed;
+    uint32_t produced;
+};
+
+// The frame shared by all steps: stop tests before and after each character,
+// and counts written on every exit. `available` is handed to the character
+// converter as the number of input units it may examine; a step that needs
+// it for NUL-terminated input (bytes) asks for a strlen measure.
+template <typename In, typename Out, bool kMeasure, typename Convert>
+int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t space,
+                uint32_t *consumedOut, uint32_t *producedOut, uint32_t *noMapLength,
+                Convert convert) {
+    const In *src = static_cast<const In *>(source);
+    Out *dst = static_cast<Out *>(destination);
+    uint32_t in = 0;
+    uint32_t out = 0;
+    int32_t status = CVT_OK;
+
+    if (count == 0) {
+        status = CVT_E_SOURCE_EXHAUSTED;
+    } else if (src == nullptr || dst == nullptr) {
+        status = CVT_E_BAD_PARAMETER;
+    } else if (src[0] == 0) {
+        status = CVT_OK;
+    } else if (space == 0) {
+        status = CVT_E_BUFFER_FULL;
+    } else {
+        const bool counted = count > 0;
+        uint32_t available = counted ? static_cast<uint32_t>(count) : UINT32_MAX;
+        if (!counted && kMeasure) {
+            available = static_cast<uint32_t>(std::strlen(reinterpret_cast<const char *>(src)));
+        }
+        for (;;) {
+            const CharResult one = convert(src + in, available - in, dst + out, space - out);
+            if (one.status == CVT_E_NO_MAP) {
+                in += one.consumed;
+                if (noMapLength != nullptr) *noMapLength = one.consumed;
+                status = CVT_E_NO_MAP;
+                break;
+            }
+            if (one.status != CVT_OK) {
+                status = one.status;
+                break;
+            }
+            in += one.consumed;
+            out += one.produced;
+            if (counted && in == static_cast<uint32_t>(count)) {
+                status = CVT_E_SOURCE_EXHAUSTED;
+                break;
+            }
+            if (out == space) {
+                status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+                break;
+            }
+            if (src[in] == 0) {
+                status = CVT_OK;
+                break;
+            }
+        }
+    }
+    if (consumedOut != nullptr) *consumedOut = in;
+    if (producedOut != nullptr) *producedOut = out;
+    return status;
+}
+
+template <bool kUpper>
+int32_t ChangeCase(const void *source, void *destination, int32_t count, uint32_t space,
+                   uint32_t *consumed, uint32_t *produced, uint32_t *noMapLength) {
+    return RunStep<uint16_t, uint16_t, false>(
+        source, destination, count, space, consumed, produced, noMapLength,
+        [](const uint16_t *src, uint32_t, uint16_t *dst, uint32_t) {
+            const wint_t unit = src[0];
+            *dst = static_cast<uint16_t>(kUpper ? std::towupper(unit) : std::towlower(unit));
+            return CharResult{CVT_OK, 1, 1};
+        });
+}
+
+}  // namespace
+
+extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *destination,
+                                           int32_t count, uint32_t space, uint32_t *consumed,
+                                           uint32_t *produced, uint32_t *noMapLength) {
+    std::mbstate_t state{};
+    const bool counted = count > 0;
+    return RunStep<unsigned char, uint16_t, true>(
+        source, destination, count, space, consumed, produced, noMapLength,
+        [&state, counted](const unsigned char *src, uint32_t available, uint16_t *dst, uint32_t) {
+            wchar_t wide = 0;
+            const size_t n =
+                std::mbrtowc(&wide, reinterpret_cast<const char *>(src), available, &state);
+            if (n == static_cast<size_t>(-2)) {
+                // Counted input may continue in the caller's next piece;
+                // before a NUL the character can never be completed.
+                if (counted) return CharResult{CVT_E_SOURCE_EXHAUSTED, 0, 0};
+                return CharResult{CVT_E_NO_MAP, available, 0};
+            }
+            // One bad byte at a time, so the byte after it is decoded again.
+            // A wide NUL from non-NUL bytes is no text either.
+            if (n == static_cast<size_t>(-1) || n == 0) return CharResult{CVT_E_NO_MAP, 1, 0};
+            // UCS-2 only: no surrogate pairs are formed.
+            if (static_cast<uint32_t>(wide) > kLargestUnit) {
+                return CharResult{CVT_E_NO_MAP, static_cast<uint32_t>(n), 0};
+            }
+            *dst = static_cast<uint16_t>(wide);
+            return CharResult{CVT_OK, static_cast<uint32_t>(n), 1};
+        });
+}
+
+extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *destination,
+                                        int32_t count, uint32_t space, uint32_t *consumed,
+                                        uint32_t *produced, uint32_t *noMapLength) {
+    std::mbstate_t state{};
+    return RunStep<uint16_t, char, false>(
+        source, destination, count, space, consumed, produced, noMapLength,
+        [&state](const uint16_t *src, uint32_t, char *dst, uint32_t room) {
+            char scratch[MB_LEN_MAX];
+            const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(src[0]), &state);
+            if (n == static_cast<size_t>(-1)) return CharResult{CVT_E_NO_MAP, 1, 0};
+            // Written whole or not at all; the unit stays unconsumed.
+            if (n > room) return CharResult{CVT_E_BUFFER_FULL, 0, 0};
+            std::memcpy(dst, scratch, n);
+            return CharResult{CVT_OK, 1, static_cast<uint32_t>(n)};
+        });
+}
+
+extern "C" QUEMBA_API int32_t KXUToUpper(uintptr_t, const void *source, void *destination,
+                                         int32_t count, uint32_t space, uint32_t *consumed,
+                                         uint32_t *produced, uint32_t *noMapLength) {
+    return ChangeCase<true>(source, destination, count, space, consumed, produced, noMapLength);
+}
+
+extern "C" QUEMBA_API int32_t KXUToLower(uintptr_t, const void *source, void *destination,
+                                         int32_t count, uint32_t space, uint32_t *consumed,
+                                         uint32_t *produced, uint32_t *noMapLength) {
+    return ChangeCase<false>(source, destination, count, space, consumed, produced, noMapLength);
+}
+
+extern "C" QUEMBA_API int32_t KXUAux(uint32_t, uint32_t operation, const char *bytes) {
+    switch (operation) {
+        case kAuxCharSize: {
+            std::mbstate_t state{};
+            return static_cast<int32_t>(std::mbrtowc(nullptr, bytes, kCharSizeLimit, &state));
+        }
+        case kAuxReserved:
+        case kAuxSetUp:
+            return CVT_OK;
+        default:
+            return CVT_E_UNSUPPORTED_OP;
+    }
+}
+
+extern "C" QUEMBA_API int32_t KXUCaseAux(uint32_t, uint32_t, const char *) {
+    return CVT_E_UNSUPPORTED_OP;
+}
+
+extern "C" QUEMBA_API int32_t KXUGetInfo(uint32_t, Converter *record) {
+    if (record == nullptr) return CVT_E_BAD_PARAMETER;
+    record->engineTag = kEngineTag;
+    switch (record->kind) {
+        case CONVERTER_BYTE_UNI:
+            record->toUnicodeStep = KXUToUnicode;
+            record->toByteStep = KXUToByte;
+            record->auxFunction = KXUAux;
+            record->defaultSubUni = kDefaultSubUni;
+            record->defaultSubByte = kDefaultSubByte;
+            return KXUAux(record->codePage, kAuxSetUp,
+                          reinterpret_cast<const char *>(&record->engineData));
+        case CONVERTER_CASE:
+            if (record->subKind == CASE_LOWER || record->subKind == CASE_UPPER) {
+                record->toUnicodeStep = record->subKind == CASE_LOWER ? KXUToLower : KXUToUpper;
+                record->auxFunction = KXUCaseAux;
+                return CVT_OK;
+            }
+            return record->subKind == 2 ? CVT_E_NOT_AVAILABLE : CVT_E_BAD_PARAMETER;
+        case CONVERTER_COLLATION:
+        case CONVERTER_NORMALIZE:
+            return CVT_E_NOT_AVAILABLE;
+        default:
+            return CVT_E_BAD_PARAMETER;
+    }
+}

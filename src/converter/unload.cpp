@@ -1,0 +1,18 @@
+// Dropping a reference; the last one unloads the record.
+#include <quemba/converter.h>
+
+#include <cstdlib>
+
+#include "standard/internal.h"
+
+extern "C" QUEMBA_API int32_t KXUXUnloadConverter(ConverterHandle handle) {
+    const int32_t check = KXZCheckHandle(handle, 0);
+    if (check != CVT_OK) return check;
+    if (--handle->refCount > 0) return CVT_OK;
+
+    handle->signature = 0;
+    // Static standard records and caller storage loaded in place stay put.
+    if (quemba::detail::IsStandardRecord(handle) || handle->allocated != 1) return CVT_OK;
+    std::free(handle);
+    return CVT_OK;
+}

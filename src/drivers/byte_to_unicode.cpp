@@ -1,0 +1,172 @@
+// Byte text in the locale's encoding to NUL-terminated UTF-16 through a
+// byte/Unicode converter, with escape recognition and the no-map policy.
+#include <quemba/converter.h>
+
+#include "drivers/sink.h"
+
+namespace quemba::detail {
+namespace {
+
+int32_t CheckSource(const char *source, int32_t length) {
+    if (length < -1) return CVT_E_BAD_PARAMETER;
+    if (source == nullptr && length != 0) return CVT_E_BAD_PARAMETER;
+    return CVT_OK;
+}
+
+// Applies the converter's no-map action to `length` undecodable bytes.
+template <class Sink>
+int32_t ApplyNoMap(ConverterHandle h, Sink &sink, const char *start, uint32_t length) {
+    switch (h->byteNoMapAction) {
+    case NOMAP_SUBSTITUTE:
+        return sink.put(h->subUni) ? CVT_OK : CVT_E_BUFFER_FULL;
+    case NOMAP_FIXER: {
+        uint32_t produced = 0;
+        const int32_t result =
+            h->byteNoMapFixer(h, sink.at(), sink.room(), &produced, start, length);
+        sink.advance(produced);
+        return result;
+    }
+    default:
+        return CVT_E_NO_MAP;
+    }
+}
+
+// The one conversion loop. `remaining` is -1 for NUL-terminated input and
+// stays -1; otherwise it counts down to 0.
+template <class Sink>
+int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink &sink) {
+    // Once the scanner has found no escape, none can appear further on.
+    bool scanning = h->byteScanAction == SCAN_ESCAPES;
+    for (;;) {
+        if (remaining == 0) return CVT_OK;
+        if (sink.full()) {
+            // Only the terminator's unit is left. A NUL here ends NUL-terminated
+            // input but is an early terminator in counted input.
+            if (*src != 0) return CVT_E_BUFFER_FULL;
+            return remaining == -1 ? CVT_OK : CVT_E_EARLY_TERMINATOR;
+        }
+        const char *escape = nullptr;
+        if (scanning) {
+            escape = h->byteScanner(h, src, remaining);
+            if (escape != nullptr &&
+                (escape < src || (remaining != -1 && escape - src >= remaining))) {
+                escape = nullptr;  // outside the input: no usable escape
+            }
+            scanning = escape != nullptr;
+        }
+        const int32_t piece = escape != nullptr ? static_cast<int32_t>(escape - src) : remaining;
+
+        uint32_t consumed = 0, produced = 0, noMap = 0;
+        const int32_t status = h->toUnicodeStep(h->engineData, src, sink.at(), piece, sink.room(),
+                                                &consumed, &produced, &noMap);
+        src += consumed;
+        if (remaining != -1) remaining -= static_cast<int32_t>(consumed);
+        sink.advance(produced);
+
+        switch (status) {
+        case CVT_OK:
+            // The step stopped at a NUL; only the terminator of the whole input is fine.
+            return piece == -1 ? CVT_OK : CVT_E_EARLY_TERMINATOR;
+        case CVT_E_BUFFER_FULL:
+            if (!Sink::kMeasuring) return CVT_E_BUFFER_FULL;
+            continue;
+        case CVT_E_SOURCE_EXHAUSTED: {
+            // Bytes the step left before the end of its piece are the start of
+            // a character that the piece cut off; no later input completes it.
+            const uint32_t left = escape != nullptr ? static_cast<uint32_t>(escape - src)
+                                  : remaining > 0   ? static_cast<uint32_t>(remaining)
+                                                    : 0;
+            if (left != 0) {
+                src += left;
+                if (remaining != -1) remaining -= static_cast<int32_t>(left);
+                const int32_t result = ApplyNoMap(h, sink, src - left, left);
+                if (result != CVT_OK) return result;
+                continue;
+            }
+            if (escape == nullptr) return CVT_OK;
+            uint32_t parsed = 0, made = 0;
+            const int32_t result = h->byteParser(h, sink.at(), sink.room(), &made, src, &parsed);
+            if (result != CVT_OK) return result;
+            src += parsed;
+            if (remaining != -1) remaining -= static_cast<int32_t>(parsed);
+            sink.advance(made);
+            continue;
+        }
+        case CVT_E_NO_MAP: {
+            const int32_t result = ApplyNoMap(h, sink, src - noMap, noMap);
+            if (result != CVT_OK) return result;
+            continue;
+        }
+        default:
+            return status;
+        }
+    }
+}
+
+int32_t Measure(ConverterHandle h, const char *source, int32_t length, uint32_t *count) {
+    MeasureSink<uint16_t> sink;
+    const int32_t result = ConvertBytes(h, source, length, sink);
+    *count = sink.written();
+    return result;
+}
+
+}  // namespace
+}  // namespace quemba::detail
+
+using namespace quemba::detail;
+
+extern "C" QUEMBA_API int32_t KXZLSUnicodeLength(ConverterHandle handle, const char *source,
+                                                 int32_t sourceLength, uint32_t *count) {
+    if (count == nullptr) return CVT_E_BAD_PARAMETER;
+    *count = 0;
+    int32_t result = KXZCheckHandle(handle, CONVERTER_BYTE_UNI);
+    if (result == CVT_OK) result = CheckSource(source, sourceLength);
+    if (result != CVT_OK) return result;
+    return Measure(handle, source, sourceLength, count);
+}
+
+extern "C" QUEMBA_API int32_t KXUXLenByteToUnicode(ConverterHandle handle, uint16_t *output,
+                                                   uint32_t outputSize, const char *source,
+                                                   int32_t sourceLength, uint32_t *count) {
+    int32_t result = KXZCheckHandle(handle, CONVERTER_BYTE_UNI);
+    if (result == CVT_OK) result = CheckSource(source, sourceLength);
+    if (output == nullptr) {
+        if (result == CVT_OK && count == nullptr) result = CVT_E_BAD_PARAMETER;
+        if (result != CVT_OK) {
+            if (count != nullptr) *count = 0;
+            return result;
+        }
+        return Measure(handle, source, sourceLength, count);
+    }
+    // The terminator needs a unit; with none there is nothing to write.
+    if (result == CVT_OK && outputSize == 0) result = CVT_E_BUFFER_FULL;
+    if (result != CVT_OK) {
+        if (count != nullptr) *count = 0;
+        if (outputSize != 0) output[0] = 0;
+        return result;
+    }
+    BufferSink<uint16_t> sink(output, outputSize - 1);
+    result = ConvertBytes(handle, source, sourceLength, sink);
+    if (count != nullptr) *count = sink.written();
+    *sink.at() = 0;
+    return result;
+}
+
+extern "C" QUEMBA_API int32_t KXUXByteToUnicode(ConverterHandle handle, uint16_t *output,
+                                                uint32_t outputSize, const char *source,
+                                                uint32_t *count) {
+    return KXUXLenByteToUnicode(handle, output, outputSize, source, -1, count);
+}
+
+// Paths need no special treatment in this direction.
+extern "C" QUEMBA_API int32_t KXUXByteToUnicodePath(ConverterHandle handle, uint16_t *output,
+                                                    uint32_t outputSize, const char *source,
+                                                    uint32_t *count) {
+    return KXUXLenByteToUnicode(handle, output, outputSize, source, -1, count);
+}
+
+extern "C" QUEMBA_API int32_t KXUXLenByteToUnicodePath(ConverterHandle handle, uint16_t *output,
+                                                       uint32_t outputSize, const char *source,
+                                                       int32_t sourceLength, uint32_t *count) {
+    return KXUXLenByteToUnicode(handle, output, outputSize, source, sourceLength, count);
+}

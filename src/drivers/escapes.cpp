@@ -1,0 +1,117 @@
+// Default fixers, scanners and parsers: the escape syntax for characters
+// that cannot be converted, written on the way out and recognised on the
+// way back.
+#include <quemba/converter.h>
+
+#include "drivers/escape_syntax.h"
+
+namespace {
+
+using namespace quemba::detail;
+
+constexpr char16_t kHexUnits[] = u"0123456789ABCDEF";
+constexpr char kHexBytes[] = "0123456789ABCDEF";
+
+}  // namespace
+
+extern "C" QUEMBA_API int32_t KXZNoMapByteFixer(ConverterHandle, uint16_t *output, uint32_t space,
+                                                uint32_t *produced, const char *bytes,
+                                                uint32_t count) {
+    // 64 bits: four units per byte must not wrap for huge counts.
+    const uint64_t needed = uint64_t{kByteEscapeLength} * count;
+    if (space < needed) {
+        StoreCount(produced, 0);
+        return CVT_E_BUFFER_FULL;
+    }
+    if (count != 0 && (output == nullptr || bytes == nullptr)) {
+        StoreCount(produced, 0);
+        return CVT_E_BAD_PARAMETER;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        uint16_t *out = output + i * kByteEscapeLength;
+        out[0] = kOpen;
+        out[1] = kHexUnits[b >> 4];
+        out[2] = kHexUnits[b & 0x0F];
+        out[3] = kClose;
+    }
+    StoreCount(produced, static_cast<uint32_t>(needed));
+    return CVT_OK;
+}
+
+extern "C" QUEMBA_API int32_t KXZNoMapUniFixer(ConverterHandle, char *output, uint32_t space,
+                                               uint32_t *produced, const uint16_t *units,
+                                               uint32_t count) {
+    const uint64_t needed = uint64_t{kUnitEscapeLength} * count;
+    if (space < needed) {
+        StoreCount(produced, 0);
+        return CVT_E_BUFFER_FULL;
+    }
+    if (count != 0 && (output == nullptr || units == nullptr)) {
+        StoreCount(produced, 0);
+        return CVT_E_BAD_PARAMETER;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint16_t u = units[i];
+        char *out = output + i * kUnitEscapeLength;
+        out[0] = static_cast<char>(kOpen);
+        out[1] = kHexBytes[(u & 0xF000) >> 12];
+        out[2] = kHexBytes[(u & 0x0F00) >> 8];
+        out[3] = kHexBytes[(u & 0x00F0) >> 4];
+        out[4] = kHexBytes[u & 0x000F];
+        out[5] = static_cast<char>(kClose);
+    }
+    StoreCount(produced, static_cast<uint32_t>(needed));
+    return CVT_OK;
+}
+
+extern "C" QUEMBA_API const char *KXZByteScanner(ConverterHandle, const char *source,
+                                                 int32_t length) {
+    if (source == nullptr) return nullptr;
+    const auto *p = reinterpret_cast<const unsigned char *>(source);
+    // The length test comes first so that nothing outside a count is read;
+    // -1 wraps to a length no string reaches.
+    for (uint32_t k = 0; static_cast<uint32_t>(length) - k >= kUnitEscapeLength && p[k] != 0;
+         ++k) {
+        if (IsUnitEscape(p + k)) return source + k;
+    }
+    return nullptr;
+}
+
+extern "C" QUEMBA_API const uint16_t *KXZUniScanner(ConverterHandle, const uint16_t *source,
+                                                    int32_t length) {
+    if (source == nullptr) return nullptr;
+    for (uint32_t k = 0;
+         static_cast<uint32_t>(length) - k >= kByteEscapeLength && source[k] != 0; ++k) {
+        if (IsByteEscape(source + k)) return source + k;
+    }
+    return nullptr;
+}
+
+// The parsers check the escape they are handed instead of trusting the
+// scanner: a driver may call them at the start of an incomplete character
+// just before an escape, and that is no escape to decode.
+extern "C" QUEMBA_API int32_t KXZByteParser(ConverterHandle, uint16_t *output, uint32_t space,
+                                            uint32_t *produced, const char *source,
+                                            uint32_t *consumed) {
+    if (space == 0) return CVT_E_BUFFER_FULL;
+    if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
+    const auto *p = reinterpret_cast<const unsigned char *>(source);
+    if (!IsUnitEscape(p)) return CVT_E_NO_MAP;
+    *output = UnitEscapeValue(p);
+    StoreCount(produced, 1);
+    StoreCount(consumed, kUnitEscapeLength);
+    return CVT_OK;
+}
+
+extern "C" QUEMBA_API int32_t KXZUniParser(ConverterHandle, char *output, uint32_t space,
+                                           uint32_t *produced, const uint16_t *source,
+                                           uint32_t *consumed) {
+    if (space == 0) return CVT_E_BUFFER_FULL;
+    if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
+    if (!IsByteEscape(source)) return CVT_E_NO_MAP;
+    *output = static_cast<char>(ByteEscapeValue(source));
+    StoreCount(produced, 1);
+    StoreCount(consumed, kByteEscapeLength);
+    return CVT_OK;
+}

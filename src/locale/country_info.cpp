@@ -1,0 +1,114 @@
+// The country-information record: numeric and monetary conventions of the
+// current locale, telephone prefix and AM/PM strings of the environment's.
+#include <quemba/locale_services.h>
+
+#include <langinfo.h>
+#include <locale.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+// A text that does not fit is dropped whole: cutting it would need the
+// encoding of LC_NUMERIC/LC_MONETARY, which LC_CTYPE need not share.
+template <size_t N>
+void copy_text(char (&field)[N], const char *text) {
+    if (text == nullptr || strlen(text) >= N) {
+        field[0] = '\0';
+        return;
+    }
+    memcpy(field, text, strlen(text) + 1);
+}
+
+// First group size as its digit; an empty grouping reads "0", terminated.
+template <size_t N>
+void copy_grouping(char (&field)[N], const char *grouping) {
+    copy_text(field, grouping);
+    if (field[0] == '\0') field[1] = '\0';
+    field[0] = static_cast<char>(field[0] + '0');
+}
+
+int32_t to_int32(long value) {
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// Switches one category to the environment's locale for the lifetime of
+// the object. An environment naming no usable locale means "C", so the
+// result never depends on what the program set for the category.
+class EnvironmentCategory {
+public:
+    explicit EnvironmentCategory(int category) : category_(category) {
+        const char *current = setlocale(category_, nullptr);
+        saved_ = current != nullptr ? strdup(current) : nullptr;
+        if (saved_ == nullptr) return;
+        if (setlocale(category_, "") == nullptr) setlocale(category_, "C");
+    }
+    ~EnvironmentCategory() {
+        if (saved_ == nullptr) return;
+        setlocale(category_, saved_);
+        free(saved_);
+    }
+    EnvironmentCategory(const EnvironmentCategory &) = delete;
+    EnvironmentCategory &operator=(const EnvironmentCategory &) = delete;
+    bool active() const { return saved_ != nullptr; }
+
+private:
+    int category_;
+    char *saved_;
+};
+
+}  // namespace
+
+extern "C" QUEMBA_API int32_t _KXGetCountryInfo(CountryInfo *info) {
+    if (info == nullptr) return -1;
+    const struct lconv *conv = localeconv();
+    if (conv == nullptr) return -1;
+
+    copy_text(info->decimal_point, conv->decimal_point);
+    copy_text(info->thousands_sep, conv->thousands_sep);
+    copy_grouping(info->grouping, conv->grouping);
+    copy_text(info->int_curr_symbol, conv->int_curr_symbol);
+    copy_text(info->currency_symbol, conv->currency_symbol);
+    copy_text(info->mon_decimal_point, conv->mon_decimal_point);
+    copy_text(info->mon_thousands_sep, conv->mon_thousands_sep);
+    copy_grouping(info->mon_grouping, conv->mon_grouping);
+    copy_text(info->positive_sign, conv->positive_sign);
+    copy_text(info->negative_sign, conv->negative_sign);
+    info->int_frac_digits = conv->int_frac_digits;
+    info->frac_digits = conv->frac_digits;
+    info->p_cs_precedes = conv->p_cs_precedes;
+    info->p_sep_by_space = conv->p_sep_by_space;
+    info->n_cs_precedes = conv->n_cs_precedes;
+    info->n_sep_by_space = conv->n_sep_by_space;
+    info->p_sign_posn = conv->p_sign_posn;
+    info->n_sign_posn = conv->n_sign_posn;
+    info->code_page = 0;
+
+    {
+        EnvironmentCategory telephone(LC_TELEPHONE);
+        if (!telephone.active()) return -1;
+        const char *prefix = nl_langinfo(_NL_TELEPHONE_INT_PREFIX);
+        info->country_code = prefix != nullptr ? to_int32(strtol(prefix, nullptr, 10)) : 0;
+    }
+    {
+        EnvironmentCategory time(LC_TIME);
+        if (!time.active()) return -1;
+        copy_text(info->am_string, nl_langinfo(AM_STR));
+        copy_text(info->pm_string, nl_langinfo(PM_STR));
+    }
+
+    memcpy(info->sep_1, " ", 2);
+    memcpy(info->sep_2, "/", 2);
+    memcpy(info->sep_3, ":", 2);
+    info->sep_4[0] = '\0';
+    info->reserved = 0;
+    return 0;
+}
+
+extern "C" QUEMBA_API CountryInfo *KXLlocaleconv(CountryInfo *info) {
+    _KXGetCountryInfo(info);
+    return info;
+}

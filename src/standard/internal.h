@@ -1,0 +1,17 @@
+// The three process-wide standard records, shared inside the library.
+#pragma once
+
+#include <quemba/converter.h>
+
+namespace quemba::detail {
+
+// Static storage, zero at start: not loaded until loaded in place.
+extern Converter byteUni;
+extern Converter lowerCase;
+extern Converter upperCase;
+
+inline bool IsStandardRecord(const Converter *record) {
+    return record == &byteUni || record == &lowerCase || record == &upperCase;
+}
+
+}  // namespace quemba::detail
