@@ -5,6 +5,7 @@
 #include "cases.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +85,7 @@ int main(int argc, char **argv) {
                 rates.push_back(static_cast<double>(c.bytes) * static_cast<double>(perRep) / std::max(s, 1e-9));
             }
             std::sort(rates.begin(), rates.end());
+            std::setlocale(LC_ALL, "C");  // a decimal point, whatever the case's locale
             char num[64];
             std::snprintf(num, sizeof num, "%.6g", rates[rates.size() / 2]);
             entry += ", \"iterations\": " + std::to_string(perRep) + ", \"bytes_per_second\": " + num + "}";
