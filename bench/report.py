@@ -196,6 +196,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--md", required=True)
     ap.add_argument("--png")
+    ap.add_argument("--note", action="append", default=[], help="a line for the introduction")
     ap.add_argument("runs", nargs="+", help="ARCH=FILE.json")
     args = ap.parse_args()
     runs = []
@@ -204,12 +205,13 @@ def main():
         if os.path.exists(path):
             runs.append((arch, *load(path)))
     md = ["# Benchmark results", "",
-          "MB/s of input (10^6 bytes per second; UTF-16 input counts 2 bytes per unit), median of the "
-          "repetitions. A ratio column gives our function's speed divided by that peer's on the same "
+          "MB/s of input (10^6 bytes per second of process CPU time; UTF-16 input counts 2 bytes per "
+          "unit), median of the repetitions. A ratio column gives our function's speed divided by that peer's on the same "
           "input, in the same run. 1M: one text of about 1 MiB; 40B: 1,024 strings of at most 40 bytes, "
           "one call each. The i386 figures run under qemu-i386 where the kernel cannot run 32-bit "
-          "programs: compare their ratios, not their absolute values.", "",
-          "## Targets", "", "| arch | target | worst ratio (where) | |", "|---|---|---|---|"]
+          "programs: compare their ratios, not their absolute values.", ""]
+    md += [f"- {n}" for n in args.note] + ([""] if args.note else [])
+    md += ["## Targets", "", "| arch | target | worst ratio (where) | |", "|---|---|---|---|"]
     for arch, rows, _ in runs:
         md += targets(arch, rows)
     md.append("")
