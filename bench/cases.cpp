@@ -334,7 +334,10 @@ const UniExtras &Extras(const Input &in) {
     auto x = std::make_unique<UniExtras>();
     for (const Text &t : in.texts) {
         x->copies.push_back(t.units);
+        // The shortest tail (8 units or more) that occurs only at the end,
+        // so that every search scans the whole text.
         size_t k = std::min<size_t>(8, t.units.size());
+        while (k < t.units.size() && t.units.find(t.units.substr(t.units.size() - k)) != t.units.size() - k) ++k;
         x->needles.push_back(t.units.substr(t.units.size() - k));
         x->wideCopies.push_back(t.wide);
         x->wideNeedles.push_back(t.wide.substr(t.wide.size() - k));
@@ -372,7 +375,7 @@ void AddUniFunctions(Builder &b) {
         const std::u16string &needle = x->needles[Index(*pin, t)];
         const uint16_t *r = unistr(U(t.units), U(needle));
         g_sink = reinterpret_cast<uintptr_t>(r);
-        return check && (r == nullptr || std::memcmp(r, needle.data(), needle.size() * 2) != 0) ? "wrong match" : nullptr;
+        return check && r != U(t.units) + t.units.size() - needle.size() ? "wrong match" : nullptr;
     });
     b.Add("uniicmp", "kxusuniicmp", true, n, [](const Text &t, Buffers &, bool check) -> const char * {
         int32_t r = kxusuniicmp(U(t.units), U(t.upper));
@@ -396,9 +399,10 @@ void AddUniFunctions(Builder &b) {
         return check && r != nullptr ? "found an absent unit" : nullptr;
     });
     b.Add("unistr", "u_strstr", false, n, [pin, x](const Text &t, Buffers &, bool check) -> const char * {
-        const UChar *r = u_strstr(t.units.c_str(), x->needles[Index(*pin, t)].c_str());
+        const std::u16string &needle = x->needles[Index(*pin, t)];
+        const UChar *r = u_strstr(t.units.c_str(), needle.c_str());
         g_sink = reinterpret_cast<uintptr_t>(r);
-        return check && r == nullptr ? "wrong match" : nullptr;
+        return check && r != t.units.c_str() + t.units.size() - needle.size() ? "wrong match" : nullptr;
     });
     b.Add("uniicmp", "u_strcasecmp", false, n, [](const Text &t, Buffers &, bool check) -> const char * {
         int32_t r = u_strcasecmp(t.units.c_str(), t.upper.c_str(), U_FOLD_CASE_DEFAULT);
@@ -422,9 +426,10 @@ void AddUniFunctions(Builder &b) {
         return check && r != nullptr ? "found an absent unit" : nullptr;
     });
     b.Add("unistr", "wcsstr", false, n, [pin, x](const Text &t, Buffers &, bool check) -> const char * {
-        const wchar_t *r = wcsstr(t.wide.c_str(), x->wideNeedles[Index(*pin, t)].c_str());
+        const std::wstring &needle = x->wideNeedles[Index(*pin, t)];
+        const wchar_t *r = wcsstr(t.wide.c_str(), needle.c_str());
         g_sink = reinterpret_cast<uintptr_t>(r);
-        return check && r == nullptr ? "wrong match" : nullptr;
+        return check && r != t.wide.c_str() + t.wide.size() - needle.size() ? "wrong match" : nullptr;
     });
     b.Add("uniicmp", "wcscasecmp", false, n, [](const Text &t, Buffers &, bool check) -> const char * {
         int r = wcscasecmp(t.wide.c_str(), t.upperWide.c_str());

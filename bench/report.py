@@ -26,7 +26,7 @@ TITLES = {
     "unilen": "UTF-16 length",
     "unicmp": "UTF-16 compare (equal strings)",
     "unichr": "UTF-16 unit search (absent unit)",
-    "unistr": "UTF-16 substring search (needle at the end)",
+    "unistr": "UTF-16 substring search (needle only at the end)",
     "uniicmp": "UTF-16 case-blind compare (strings differing in case)",
 }
 # Handle conversions with the default settings, and their length-only modes.
