@@ -27,6 +27,7 @@ TEST_F(Settings, ActionsAreValidatedBeforeEitherIsStored) {
         {false, 3, 0, CVT_E_BAD_PARAMETER, {1, 2}},  {false, -1, 0, CVT_OK, {1, 0}},
         {false, -2, -1, CVT_E_BAD_PARAMETER, {1, 2}}, {false, 0, 3, CVT_E_BAD_PARAMETER, {1, 2}},
         {false, 2, 1, CVT_OK, {2, 1}},                {false, INT32_MIN, 0, CVT_E_BAD_PARAMETER, {1, 2}},
+        {false, 0, -1, CVT_OK, {0, 2}},
         {true, 1, -1, CVT_E_BAD_PARAMETER, {2, 0}},   {true, -2, -1, CVT_E_BAD_PARAMETER, {2, 0}},
         {true, 3, 0, CVT_E_BAD_PARAMETER, {2, 0}},    {true, -1, 1, CVT_E_BAD_PARAMETER, {2, 0}},
         {true, -1, 3, CVT_E_BAD_PARAMETER, {2, 0}},   {true, 0, 1, CVT_E_BAD_PARAMETER, {2, 0}},
