@@ -1,6 +1,9 @@
 /* A plain C99 program, built against the installed headers, that uses the
  * library as an old client would. */
 #include <quemba/converter.h>
+#include <quemba/table_handle.h>
+#include <quemba/unistr.h>
+#include <quemba/utf8.h>
 
 #include <locale.h>
 #include <stddef.h>
@@ -104,6 +107,25 @@ int main(void) {
         expect(own.signature == CONVERTER_SIGNATURE && own.codePage == 850 && own.subUni == 0xFFFD,
                "in-place record fields");
         expect(KXUXUnloadConverter(p) == CVT_OK && own.signature == 0, "unload in-place record");
+    }
+
+    {
+        /* Table-handle data objects and the uni and UTF-8 families. */
+        const uint16_t abc[] = {'a', 'b', 'c', 0};
+        const uint16_t euro[] = {0x20AC, 0};
+        char utf8[8];
+        uint32_t size = 0, handle = 0;
+        int i;
+        for (i = 0; i < 4; ++i) {
+            expect(_aUnicodeInfo[i].handle != NULL && *_aUnicodeInfo[i].handle == 0, "table slot handle word");
+            expect(_aUnicodeInfo[i].name != NULL && _aUnicodeInfo[i].name[0] == 0, "table slot name");
+        }
+        expect(_pprocUnicodeToMonocase == NULL && strUnicodeSearchPath == NULL, "data objects start empty");
+        expect(_iCodePage == 0 && _iCountryCode == 0, "integer data objects");
+        expect(KXGetMonocaseHandle(&handle) == 0 && handle == 0xFFFFFFFFu, "table handle");
+        expect(unilen(abc) == 3 && unichr(abc, 'c') == abc + 2, "uni functions");
+        expect(KXLUnicodeToUTF8(euro, sizeof utf8, utf8, &size) == 0 && size == 4, "to UTF-8");
+        expect(memcmp(utf8, "\xE2\x82\xAC", 4) == 0, "UTF-8 bytes");
     }
 
     printf("%s\n", failures == 0 ? "C consumer: all checks passed" : "C consumer: failures");
