@@ -82,14 +82,87 @@ QUEMBA_API void KXGetKXLOCALEVersion(uint8_t *major, uint8_t *minor, uint8_t *re
 
 /* ==== Multibyte character and string helpers ==== */
 
-/* (filled in with the multibyte helpers) */
+/* Character boundaries come from libc in the current LC_CTYPE locale. The
+ * length of a character is mbrtowc(NULL, p, 16, state) with one state per
+ * string walk; a negative length (invalid or incomplete sequence) is a bad
+ * sequence, which never fails a call: each function stops or skips there.
+ * Counts are 32-bit. */
+QUEMBA_END_DECLS
+#include <time.h>
+#include <wchar.h>
+QUEMBA_BEGIN_DECLS
+
+/* mblen(s, n) of libc, with its hidden state. */
+QUEMBA_API int32_t KXLmblen(const char *s, uint32_t n);
+/* Bytes before the terminator. */
+QUEMBA_API uint32_t KXstrlen(const char *s);
+/* Characters before the terminator; in a multibyte locale only those
+ * before the first bad sequence. */
+QUEMBA_API uint32_t KXLmbslen(const char *s);
+
+/* Next character; s itself at the terminator, the terminator's address
+ * after a bad sequence, NULL for a NULL s. A NULL state uses mbrlen's
+ * hidden state. */
+QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state);
+/* As KXNextChar_r, measured with mblen(s, 16). */
+QUEMBA_API char *KXNextChar(const char *s);
+/* Start of the character holding the byte before pos; start when pos is
+ * start or when the walk from start meets the terminator or a bad sequence
+ * first; NULL when start is NULL or pos lies before start. */
+QUEMBA_API char *KXPrevChar(const char *start, const char *pos);
+
+/* Shortens s in place to fewer than max bytes without splitting a
+ * character, unless it is already shorter; returns the new length. A
+ * negative max counts as 0: s becomes empty and 0 is returned. */
+QUEMBA_API int32_t KXLTruncateString(char *s, int32_t max);
+/* Copies at most n characters; writes one terminator only when src ends
+ * first, or, in a multibyte locale, at a bad sequence. NULL when dest or
+ * src is NULL; n of 0 writes nothing. */
+QUEMBA_API char *KXstrncpy(char *dest, const char *src, uint32_t n);
+/* Copies whole characters into dest of size bytes, terminator included,
+ * and always terminates. NULL when dest or src is NULL; size 0 writes
+ * nothing and returns dest. */
+QUEMBA_API char *KXLstrbcpy(char *dest, const char *src, uint32_t size);
+/* First character of s whose bytes equal those of a character of accept,
+ * or NULL. In a multibyte locale NULL also as soon as the search meets a
+ * bad sequence in either string. */
+QUEMBA_API char *KXLstrpbrk(const char *s, const char *accept);
 
 /* ==== end of multibyte character and string helpers ==== */
 
 
 /* ==== Collation, case and number formatting ==== */
 
-/* (filled in with collation, case and number formatting) */
+/* strcoll, strxfrm and strftime of libc, results unchanged. */
+QUEMBA_API int32_t KXLstrcoll(const char *s1, const char *s2);
+QUEMBA_API uint32_t KXLstrxfrm(char *dest, const char *src, uint32_t n);
+QUEMBA_API uint32_t KXLstrftime(char *s, uint32_t max, const char *format, const struct tm *time);
+
+/* Collates at most n characters, one character pair at a time; a nonzero
+ * strcoll result is returned unchanged, a string that ends first gives -1
+ * or 1. At an invalid or incomplete sequence in either string the walk
+ * stops and the rest of both strings is compared byte by byte as unsigned
+ * values, giving -1, 0 or 1. */
+QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_t n);
+
+/* Exact comparison of the UTF-16 forms of two strings: the difference of
+ * the first differing units, each taken as unsigned 16-bit; 0 only for
+ * equal strings. Characters above U+FFFF take part as surrogate pairs.
+ * Each byte that starts an invalid or incomplete sequence takes part as
+ * the unit 0xDC00 + byte (a lone low surrogate, which no valid character
+ * gives), and the walk goes on after it. Nothing is allocated. */
+QUEMBA_API int32_t KXLstricmp(const char *s1, const char *s2);
+
+/* In-place case change of the single-byte characters (tolower/toupper of
+ * the byte as unsigned char); stops silently at a bad sequence. */
+QUEMBA_API char *KXLstrlwr(char *s);
+QUEMBA_API char *KXLstrupr(char *s);
+
+/* Digits in radix 2..36, lower-case letters, no leading zeros; another
+ * radix gives "". buf needs 33 bytes. KXltoa writes a minus sign in radix
+ * 10 only; other radixes print the two's-complement bit pattern. */
+QUEMBA_API char *KXultoa(uint32_t value, char *buf, int32_t radix);
+QUEMBA_API char *KXltoa(int32_t value, char *buf, int32_t radix);
 
 /* ==== end of collation, case and number formatting ==== */
 

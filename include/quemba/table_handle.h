@@ -58,7 +58,8 @@ QUEMBA_API int32_t KXLSetPrimaryUnicodeSearchPath(const char *path);
 
 /* Local bytes -> UTF-16, one unit per character. A rejected (invalid or
  * incomplete) sequence gives LOC_E_NO_MAP, or with noMapChar != 0 one
- * noMapChar for one byte. A character above U+FFFF does not fit one unit:
+ * noMapChar for one byte; the conversion state is reset after each, so the
+ * next byte is judged afresh. A character above U+FFFF does not fit one unit:
  * it gives LOC_E_NO_MAP, or one noMapChar for all its bytes. The output is
  * terminated on every path past the argument check; *outCount counts the
  * terminator. */

@@ -5,6 +5,8 @@
 
 namespace {
 
+// Invalid or incomplete; 0 (a NUL character) cannot come from a non-NUL
+// byte, but taking it as progress would stall the walk.
 bool Rejected(size_t n) { return n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || n == 0; }
 
 }  // namespace

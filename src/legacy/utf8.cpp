@@ -30,9 +30,7 @@ void Encode(uint16_t u, unsigned char *out) {
     }
 }
 
-}  // namespace
-
-extern "C" QUEMBA_API int32_t _ClassifyUTF8Char(const char *p) {
+int32_t Classify(const char *p) {
     const auto *b = reinterpret_cast<const unsigned char *>(p);
     if (b[0] < 0x80) return 1;
     // 0xC0 and 0xC1 could only start overlong forms.
@@ -44,16 +42,30 @@ extern "C" QUEMBA_API int32_t _ClassifyUTF8Char(const char *p) {
     return LOC_E_BAD_UTF8;
 }
 
-extern "C" QUEMBA_API int32_t KXLUTF8ToUnicodeSize(const char *input, uint32_t *outSize) {
+int32_t UTF16Size(const char *input, uint32_t *outSize) {
     *outSize = 0;
     while (*input != 0) {
-        const int32_t length = _ClassifyUTF8Char(input);
+        const int32_t length = Classify(input);
         if (length < 0) return length;
         *outSize += 2;
         input += length;
     }
     *outSize += 2;
     return 0;
+}
+
+uint32_t UTF8Size(const uint16_t *input) {
+    uint32_t size = 1;
+    for (; *input != 0; ++input) size += EncodedLength(*input);
+    return size;
+}
+
+}  // namespace
+
+extern "C" QUEMBA_API int32_t _ClassifyUTF8Char(const char *p) { return Classify(p); }
+
+extern "C" QUEMBA_API int32_t KXLUTF8ToUnicodeSize(const char *input, uint32_t *outSize) {
+    return UTF16Size(input, outSize);
 }
 
 extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outputSize,
@@ -68,7 +80,7 @@ extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outpu
         result = 0;
         while (*p != 0) {
             size += 2;
-            const int32_t length = _ClassifyUTF8Char(p);
+            const int32_t length = Classify(p);
             if (length < 0) {
                 if (errorPos != nullptr) *errorPos = const_cast<char *>(p);
                 return length;
@@ -88,15 +100,11 @@ extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outpu
             return 0;
         }
     }
-    if (outSize != nullptr) KXLUTF8ToUnicodeSize(input, outSize);
+    if (outSize != nullptr) UTF16Size(input, outSize);
     return result;
 }
 
-extern "C" QUEMBA_API uint32_t KXLUnicodeToUTF8Size(const uint16_t *input) {
-    uint32_t size = 1;
-    for (; *input != 0; ++input) size += EncodedLength(*input);
-    return size;
-}
+extern "C" QUEMBA_API uint32_t KXLUnicodeToUTF8Size(const uint16_t *input) { return UTF8Size(input); }
 
 extern "C" QUEMBA_API int32_t KXLUnicodeToUTF8(const uint16_t *input, uint32_t outputSize,
                                                char *output, uint32_t *outSize) {
@@ -120,6 +128,6 @@ extern "C" QUEMBA_API int32_t KXLUnicodeToUTF8(const uint16_t *input, uint32_t o
             return 0;
         }
     }
-    if (outSize != nullptr) *outSize = KXLUnicodeToUTF8Size(input);
+    if (outSize != nullptr) *outSize = UTF8Size(input);
     return LOC_E_BUFFER_TOO_SMALL;
 }
