@@ -16,10 +16,62 @@
 #define CHECK(name, cond) typedef char name[(cond) ? 1 : -1]
 #if defined(__i386__)
 CHECK(converter_size, sizeof(Converter) == 92);
-CHECK(off_engine_data, offsetof(Converter, engineData) == 88);
+CHECK(off_signature, offsetof(Converter, signature) == 0);
+CHECK(off_loadTag, offsetof(Converter, loadTag) == 4);
+CHECK(off_refCount, offsetof(Converter, refCount) == 8);
+CHECK(off_engineTag, offsetof(Converter, engineTag) == 12);
+CHECK(off_kind, offsetof(Converter, kind) == 16);
+CHECK(off_toUnicodeStep, offsetof(Converter, toUnicodeStep) == 20);
+CHECK(off_toByteStep, offsetof(Converter, toByteStep) == 24);
+CHECK(off_auxFunction, offsetof(Converter, auxFunction) == 28);
+CHECK(off_defaultSubUni, offsetof(Converter, defaultSubUni) == 32);
+CHECK(off_defaultSubByte, offsetof(Converter, defaultSubByte) == 34);
+CHECK(off_allocated, offsetof(Converter, allocated) == 35);
+CHECK(off_subUni, offsetof(Converter, subUni) == 36);
+CHECK(off_subByte, offsetof(Converter, subByte) == 38);
+CHECK(off_byteNoMapAction, offsetof(Converter, byteNoMapAction) == 40);
+CHECK(off_uniNoMapAction, offsetof(Converter, uniNoMapAction) == 44);
+CHECK(off_byteScanAction, offsetof(Converter, byteScanAction) == 48);
+CHECK(off_uniScanAction, offsetof(Converter, uniScanAction) == 52);
+CHECK(off_byteNoMapFixer, offsetof(Converter, byteNoMapFixer) == 56);
+CHECK(off_uniNoMapFixer, offsetof(Converter, uniNoMapFixer) == 60);
+CHECK(off_byteScanner, offsetof(Converter, byteScanner) == 64);
+CHECK(off_uniScanner, offsetof(Converter, uniScanner) == 68);
+CHECK(off_byteParser, offsetof(Converter, byteParser) == 72);
+CHECK(off_uniParser, offsetof(Converter, uniParser) == 76);
+CHECK(off_codePage, offsetof(Converter, codePage) == 80);
+CHECK(off_subKind, offsetof(Converter, subKind) == 84);
+CHECK(off_engineData, offsetof(Converter, engineData) == 88);
 #elif defined(__x86_64__)
 CHECK(converter_size, sizeof(Converter) == 136);
-CHECK(off_engine_data, offsetof(Converter, engineData) == 128);
+CHECK(off_signature, offsetof(Converter, signature) == 0);
+CHECK(off_loadTag, offsetof(Converter, loadTag) == 4);
+CHECK(off_refCount, offsetof(Converter, refCount) == 8);
+CHECK(off_engineTag, offsetof(Converter, engineTag) == 12);
+CHECK(off_kind, offsetof(Converter, kind) == 16);
+CHECK(off_toUnicodeStep, offsetof(Converter, toUnicodeStep) == 24);
+CHECK(off_toByteStep, offsetof(Converter, toByteStep) == 32);
+CHECK(off_auxFunction, offsetof(Converter, auxFunction) == 40);
+CHECK(off_defaultSubUni, offsetof(Converter, defaultSubUni) == 48);
+CHECK(off_defaultSubByte, offsetof(Converter, defaultSubByte) == 50);
+CHECK(off_allocated, offsetof(Converter, allocated) == 51);
+CHECK(off_subUni, offsetof(Converter, subUni) == 52);
+CHECK(off_subByte, offsetof(Converter, subByte) == 54);
+CHECK(off_byteNoMapAction, offsetof(Converter, byteNoMapAction) == 56);
+CHECK(off_uniNoMapAction, offsetof(Converter, uniNoMapAction) == 60);
+CHECK(off_byteScanAction, offsetof(Converter, byteScanAction) == 64);
+CHECK(off_uniScanAction, offsetof(Converter, uniScanAction) == 68);
+CHECK(off_byteNoMapFixer, offsetof(Converter, byteNoMapFixer) == 72);
+CHECK(off_uniNoMapFixer, offsetof(Converter, uniNoMapFixer) == 80);
+CHECK(off_byteScanner, offsetof(Converter, byteScanner) == 88);
+CHECK(off_uniScanner, offsetof(Converter, uniScanner) == 96);
+CHECK(off_byteParser, offsetof(Converter, byteParser) == 104);
+CHECK(off_uniParser, offsetof(Converter, uniParser) == 112);
+CHECK(off_codePage, offsetof(Converter, codePage) == 120);
+CHECK(off_subKind, offsetof(Converter, subKind) == 124);
+CHECK(off_engineData, offsetof(Converter, engineData) == 128);
+#else
+#error "unsupported target"
 #endif
 /* Country information: the same 192 bytes on every target. */
 CHECK(country_size, sizeof(CountryInfo) == 192);
@@ -79,6 +131,15 @@ int main(void) {
     expect(KXUXResetConverter(h) == CVT_OK, "reset");
     expect(KXUXUnloadConverter(h) == CVT_OK, "unload");
     expect(KXZCheckHandle(KXZStandardByteUni(), 0) == CVT_E_BAD_HANDLE, "standard record starts unloaded");
+    {
+        /* A record in the program's own storage, loaded in place. */
+        static Converter own;
+        ConverterHandle p = &own;
+        expect(KXZLoadByteUnicodeConverter(850, 0, &p) == CVT_OK && p == &own, "load in place");
+        expect(own.signature == CONVERTER_SIGNATURE && own.codePage == 850 && own.subUni == 0xFFFD,
+               "in-place record fields");
+        expect(KXUXUnloadConverter(p) == CVT_OK && own.signature == 0, "unload in-place record");
+    }
 
     {
         /* Table-handle data objects and the uni and UTF-8 families. */
