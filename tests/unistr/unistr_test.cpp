@@ -15,7 +15,7 @@ using qtest::U;
 using Strings = std::vector<std::u16string>;
 
 uint16_t *M(std::u16string &s) { return reinterpret_cast<uint16_t *>(s.data()); }
-ptrdiff_t At(const uint16_t *found, const std::u16string &s) { return found ? found - U(s) : -1; }
+long At(const uint16_t *found, const std::u16string &s) { return qtest::Offset(found, U(s)); }
 uint16_t Unit(const std::u16string &s, size_t i) { return i < s.size() ? s[i] : 0; }
 bool Has(const std::u16string &set, char16_t c) { return set.find(c) != std::u16string::npos; }
 uint16_t Lower(uint16_t c) { return static_cast<uint16_t>(std::towlower(c)); }
@@ -38,10 +38,7 @@ Strings Tokens(std::u16string text, const std::u16string &delim) {
 }
 
 TEST(UniFixed, LengthsCopiesAndFills) {
-    EXPECT_EQ(unilen(U(u"")), 0u);
-    EXPECT_EQ(unisize(U(u"")), 2u);
-    EXPECT_EQ(unilen(U(u"abc")), 3u);
-    EXPECT_EQ(unisize(U(u"abc")), 8u);
+    EXPECT_TRUE(unilen(U(u"")) == 0 && unisize(U(u"")) == 2 && unilen(U(u"abc")) == 3 && unisize(U(u"abc")) == 8);
     // Each row: the 5-unit buffer after the call, 0x5A5A where untouched.
     const std::u16string Z(1, 0x5A5A), N(1, 0);
     const struct {
@@ -82,18 +79,11 @@ TEST(UniFixed, ComparisonsAreUnsigned) {
             uint32_t n;  // UINT32_MAX: the uncounted form
             int32_t plain, folded;
         } cases[] = {
-            {u"a", u"b", UINT32_MAX, -1, -1},
-            {u"b", u"A", UINT32_MAX, 0x21, 1},
-            {u"ab", u"a", UINT32_MAX, 0x62, 0x62},
-            {u"\xFFFF", u"\x0001", UINT32_MAX, 65534, 65534},
-            {u"\x8000", u"\x7FFF", UINT32_MAX, 1, 1},
-            {u"", u"\xFFFF", UINT32_MAX, -65535, -65535},
-            {u"ABC", u"abc", UINT32_MAX, -32, 0},
-            {u"\x00C4", u"\x00E4", UINT32_MAX, -32, 0},
-            {u"abc", u"abd", 2, 0, 0},
-            {u"ABx", u"aby", 2, -32, 0},
-            {u"ABx", u"aby", 3, -32, -1},
-            {u"x", u"y", 0, 0, 0},
+            {u"a", u"b", UINT32_MAX, -1, -1}, {u"b", u"A", UINT32_MAX, 0x21, 1}, {u"ab", u"a", UINT32_MAX, 0x62, 0x62},
+            {u"\xFFFF", u"\x0001", UINT32_MAX, 65534, 65534}, {u"\x8000", u"\x7FFF", UINT32_MAX, 1, 1},
+            {u"", u"\xFFFF", UINT32_MAX, -65535, -65535}, {u"ABC", u"abc", UINT32_MAX, -32, 0},
+            {u"\x00C4", u"\x00E4", UINT32_MAX, -32, 0}, {u"abc", u"abd", 2, 0, 0}, {u"ABx", u"aby", 2, -32, 0},
+            {u"ABx", u"aby", 3, -32, -1}, {u"x", u"y", 0, 0, 0},
             {u"[", u"a", UINT32_MAX, -6, -6},  // '[' lies between 'Z' and 'a'
         };
         for (const auto &c : cases) {
@@ -109,19 +99,12 @@ TEST(UniFixed, ComparisonsAreUnsigned) {
 
 TEST(UniFixed, Searches) {
     const std::u16string s = u"abcabc", e = u"";
-    EXPECT_EQ(At(unichr(U(s), u'b'), s), 1);
-    EXPECT_EQ(At(unirchr(U(s), u'b'), s), 4);
-    EXPECT_EQ(At(unichr(U(s), 0), s), 6);
-    EXPECT_EQ(At(unirchr(U(s), 0), s), 6);
-    EXPECT_EQ(unichr(U(s), u'd'), nullptr);
-    EXPECT_EQ(unistr(U(e), U(e)), nullptr);
-    EXPECT_EQ(At(unistr(U(s), U(e)), s), 0);
-    EXPECT_EQ(At(unistr(U(s), U(u"ca")), s), 2);
-    EXPECT_EQ(unistr(U(s), U(u"cd")), nullptr);
-    EXPECT_EQ(unispn(U(s), U(e)), 0u);
-    EXPECT_EQ(unicspn(U(s), U(e)), 6u);
-    EXPECT_EQ(unipbrk(U(s), U(e)), nullptr);
-    EXPECT_EQ(At(unipbrk(U(s), U(u"xc")), s), 2);
+    const uint16_t *S = U(s), *E = U(e);
+    EXPECT_TRUE(At(unichr(S, u'b'), s) == 1 && At(unirchr(S, u'b'), s) == 4 && unichr(S, u'd') == nullptr);
+    EXPECT_TRUE(At(unichr(S, 0), s) == 6 && At(unirchr(S, 0), s) == 6);
+    EXPECT_TRUE(unistr(E, E) == nullptr && At(unistr(S, E), s) == 0 && At(unistr(S, U(u"ca")), s) == 2);
+    EXPECT_TRUE(unistr(S, U(u"cd")) == nullptr && unipbrk(S, E) == nullptr && At(unipbrk(S, U(u"xc")), s) == 2);
+    EXPECT_TRUE(unispn(S, E) == 0u && unicspn(S, E) == 6u);
 }
 
 TEST(UniTok, KeepsItsPositionAcrossCalls) {
