@@ -151,9 +151,12 @@ TEST(UnicodeToUTF8, FixedCases) {
 }
 
 // Out and back; the sizes the queries give are the sizes the conversions
-// use; every smaller output holds whole units or sequences only.
-TEST(UTF8RoundTrip, RandomUnitsSurviveAndSizesAgree) {
+// use; every smaller output holds whole units or sequences only. Then one
+// damaged byte: either still acceptable, or reported at the sequence where
+// the reference walk stops, the text before it converted.
+TEST(UTF8RoundTrip, RandomUnitsSurviveSizesAgreeDamageIsFound) {
     std::mt19937 rng(42);
+    const unsigned char damage[] = {0x80, 0xBF, 0xC0, 0xC1, 0xE0, 0xF0, 0xF8, 0xFF, 'x'};
     for (int round = 0; round < 2000; ++round) {
         const std::u16string text = RandomUnits(rng);
         std::string expected;
@@ -163,52 +166,32 @@ TEST(UTF8RoundTrip, RandomUnitsSurviveAndSizesAgree) {
         const uint32_t utf8Size = KXLUnicodeToUTF8Size(U(text));
         ASSERT_EQ(utf8Size, expected.size() + 1);
         Guarded<char> utf8(utf8Size, 'Z');
-        uint32_t used = 0, utf16Size = 0;
+        uint32_t used = 0, utf16Size = 0, again = 0;
         ASSERT_EQ(KXLUnicodeToUTF8(U(text), utf8Size, utf8.data(), &used), 0);
-        EXPECT_EQ(used, utf8Size);
-        EXPECT_EQ(std::string(utf8.data(), utf8Size), expected + '\0');
+        EXPECT_TRUE(used == utf8Size && std::string(utf8.data(), utf8Size) == expected + '\0');
         EXPECT_EQ(KXLUTF8ToUnicodeSize(utf8.data(), &utf16Size), 0);
         EXPECT_EQ(utf16Size, 2 * text.size() + 2);
         Guarded<uint16_t> back(text.size() + 1, kFill);
-        ASSERT_EQ(KXLUTF8ToUnicode(utf8.data(), utf16Size, back.data(), &used, nullptr), 0);
-        EXPECT_EQ(used, utf16Size);
-        EXPECT_EQ(S16(back.data(), back.size()), text + u'\0');
+        ASSERT_EQ(KXLUTF8ToUnicode(utf8.data(), utf16Size, back.data(), &again, nullptr), 0);
+        EXPECT_TRUE(again == utf16Size && S16(back.data(), back.size()) == text + u'\0');
         EXPECT_TRUE(utf8.intact() && back.intact());
-
         for (uint32_t size = 0; size < utf8Size; ++size) {
             Guarded<char> part(size, 'Z');
-            uint32_t reported = 0;
-            EXPECT_EQ(KXLUnicodeToUTF8(U(text), size, part.data(), &reported), LOC_E_BUFFER_TOO_SMALL);
-            EXPECT_EQ(reported, utf8Size);
-            const size_t fits =
-                size == 0 ? 0 : *std::prev(std::upper_bound(ends.begin(), ends.end(), size - 1));
-            EXPECT_EQ(std::string(part.data(), size),
-                      expected.substr(0, fits) + std::string(size - fits, 'Z'));
-            EXPECT_TRUE(part.intact());
+            const size_t fits = size == 0 ? 0 : *std::prev(std::upper_bound(ends.begin(), ends.end(), size - 1));
+            EXPECT_EQ(KXLUnicodeToUTF8(U(text), size, part.data(), &used), LOC_E_BUFFER_TOO_SMALL);
+            EXPECT_TRUE(used == utf8Size && part.intact());
+            EXPECT_EQ(std::string(part.data(), size), expected.substr(0, fits) + std::string(size - fits, 'Z'));
         }
         for (uint32_t size = 0; size < utf16Size; ++size) {
             Guarded<uint16_t> part(size / 2, kFill);
-            uint32_t reported = 0;
-            EXPECT_EQ(KXLUTF8ToUnicode(utf8.data(), size, part.data(), &reported, nullptr),
-                      LOC_E_BUFFER_TOO_SMALL);
-            EXPECT_EQ(reported, utf16Size);
             const size_t fits = size < 2 ? 0 : size / 2 - 1;
-            EXPECT_EQ(S16(part.data(), part.size()),
-                      text.substr(0, fits) + std::u16string(part.size() - fits, kFill));
-            EXPECT_TRUE(part.intact());
+            EXPECT_EQ(KXLUTF8ToUnicode(utf8.data(), size, part.data(), &used, nullptr), LOC_E_BUFFER_TOO_SMALL);
+            EXPECT_TRUE(used == utf16Size && part.intact());
+            EXPECT_EQ(S16(part.data(), part.size()), text.substr(0, fits) + std::u16string(part.size() - fits, kFill));
         }
-    }
-}
 
-// One damaged byte in valid UTF-8: either still acceptable, or reported at
-// the sequence where the reference walk stops, the text before it converted.
-TEST(UTF8Malformed, ReportedAtTheDamagedSequence) {
-    std::mt19937 rng(99);
-    const unsigned char damage[] = {0x80, 0xBF, 0xC0, 0xC1, 0xE0, 0xF0, 0xF8, 0xFF, 'x'};
-    for (int round = 0; round < 2000; ++round) {
-        std::string bytes;
-        for (char16_t u : RandomUnits(rng)) bytes += Encode(u);
-        if (bytes.empty()) continue;
+        if (expected.empty()) continue;
+        std::string bytes = expected;
         bytes[rng() % bytes.size()] = static_cast<char>(damage[round % std::size(damage)]);
         std::u16string prefix;
         size_t at = 0;
@@ -218,19 +201,17 @@ TEST(UTF8Malformed, ReportedAtTheDamagedSequence) {
             if ((n = ReferenceClass(b)) < 0) break;
             prefix += ReferenceDecode(b, n);
         }
-        SCOPED_TRACE(testing::Message() << "round " << round);
-        Guarded<uint16_t> out(bytes.size() + 1, kFill);
-        uint32_t used = kUnset, size = kUnset;
-        char *errorPos = nullptr;
-        const int32_t r = KXLUTF8ToUnicode(bytes.c_str(), 2 * out.size(), out.data(), &used, &errorPos);
         const bool bad = n < 0;
-        EXPECT_EQ(r, bad ? LOC_E_BAD_UTF8 : 0);
+        Guarded<uint16_t> out(bytes.size() + 1, kFill);
+        uint32_t size = kUnset;
+        char *errorPos = nullptr;
+        used = kUnset;
+        EXPECT_EQ(KXLUTF8ToUnicode(bytes.c_str(), 2 * out.size(), out.data(), &used, &errorPos), bad ? LOC_E_BAD_UTF8 : 0);
         EXPECT_EQ(errorPos, bad ? bytes.c_str() + at : nullptr);
         EXPECT_EQ(used, bad ? kUnset : 2 * prefix.size() + 2);
         EXPECT_EQ(S16(out.data(), prefix.size() + 1), prefix + static_cast<char16_t>(bad ? kFill : 0));
         EXPECT_EQ(KXLUTF8ToUnicodeSize(bytes.c_str(), &size), bad ? LOC_E_BAD_UTF8 : 0);
-        EXPECT_EQ(size, 2 * prefix.size() + (bad ? 0 : 2));
-        EXPECT_TRUE(out.intact());
+        EXPECT_TRUE(size == 2 * prefix.size() + (bad ? 0 : 2) && out.intact());
     }
 }
 
