@@ -19,8 +19,7 @@ TEST_F(CodePage, CountryFromTheEnvironmentCodePageFromTheStandardConverter) {
         qtest::LocaleScope scope("en_US.UTF-8");
         qtest::EnvScope env("LC_ALL", environment);
         for (uint32_t loaded : {0u, 850u, 0u}) {
-            if (loaded == 0) KXUSStandardUnicodeRelease();
-            if (loaded != 0) ASSERT_EQ(KXUSStandardUnicodeOverride(loaded), CVT_OK);
+            ASSERT_EQ(loaded == 0 ? (KXUSStandardUnicodeRelease(), CVT_OK) : KXUSStandardUnicodeOverride(loaded), CVT_OK);
             uint32_t codePage = 1, countryCode = 1;
             EXPECT_EQ(KXUSGetCodePage(&codePage, &countryCode) | KXUSGetCodePage(nullptr, nullptr), CVT_OK);
             EXPECT_TRUE(codePage == loaded && countryCode == country) << environment;
@@ -34,7 +33,7 @@ TEST_F(CodePage, FailedFillReportsZeroCountry) {
     qtest::EnvScope env("LC_ALL", "de_DE.UTF-8");
     for (uint32_t loaded : {0u, 850u}) {
         for (int nth : {1, 2}) {
-            if (loaded != 0) ASSERT_EQ(KXUSStandardUnicodeOverride(loaded), CVT_OK);
+            ASSERT_EQ(loaded != 0 ? KXUSStandardUnicodeOverride(loaded) : CVT_OK, CVT_OK);
             uint32_t codePage = 1, country = 1;
             qtest::strdup_countdown = nth;
             EXPECT_EQ(KXUSGetCodePage(&codePage, &country), CVT_OK);
