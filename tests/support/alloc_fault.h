@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 
@@ -26,6 +27,14 @@ void __libc_free(void *);
 #endif
 }
 
+// These run before the sanitizer runtime has set itself up (the dynamic
+// loader allocates that early), so they must not be instrumented.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QTEST_UNINSTRUMENTED __attribute__((no_sanitize("address", "thread")))
+#else
+#define QTEST_UNINSTRUMENTED
+#endif
+
 namespace qtest::fault {
 
 inline bool armed = false;
@@ -37,12 +46,18 @@ inline void *live[kMaxLive];
 inline int liveCount = 0;
 inline const void *libraryBase = nullptr;
 
-inline bool FromLibrary(const void *caller) {
+// Valgrind replaces malloc in the program itself, so nothing passes here.
+inline bool UnderValgrind() {
+    const char *preload = getenv("LD_PRELOAD");
+    return preload != nullptr && std::strstr(preload, "vgpreload") != nullptr;
+}
+
+QTEST_UNINSTRUMENTED inline bool FromLibrary(const void *caller) {
     Dl_info info;
     return dladdr(caller, &info) != 0 && info.dli_fbase == libraryBase;
 }
 
-inline void *Allocate(size_t n, const void *caller) {
+QTEST_UNINSTRUMENTED inline void *Allocate(size_t n, const void *caller) {
     if (!armed) return QTEST_REAL_MALLOC(n);
     armed = false;  // dladdr and the bookkeeping must not count
     if (!FromLibrary(caller)) {
@@ -57,7 +72,7 @@ inline void *Allocate(size_t n, const void *caller) {
     return p;
 }
 
-inline void Release(void *p) {
+QTEST_UNINSTRUMENTED inline void Release(void *p) {
     for (int i = 0; i < liveCount; ++i) {
         if (live[i] == p) {
             live[i] = live[--liveCount];
@@ -84,11 +99,11 @@ int Run(const void *anyLibraryFunction, int refuse, Call call) {
 
 }  // namespace qtest::fault
 
-extern "C" void *malloc(size_t n) { return qtest::fault::Allocate(n, __builtin_return_address(0)); }
-extern "C" void free(void *p) {
+extern "C" QTEST_UNINSTRUMENTED void *malloc(size_t n) { return qtest::fault::Allocate(n, __builtin_return_address(0)); }
+extern "C" QTEST_UNINSTRUMENTED void free(void *p) {
     if (p != nullptr) qtest::fault::Release(p);
 }
-extern "C" char *strdup(const char *s) noexcept {
+extern "C" QTEST_UNINSTRUMENTED char *strdup(const char *s) noexcept {
     const size_t n = std::strlen(s) + 1;
     void *copy = qtest::fault::Allocate(n, __builtin_return_address(0));
     return copy != nullptr ? static_cast<char *>(std::memcpy(copy, s, n)) : nullptr;
