@@ -8,9 +8,9 @@
 
 #include "quemba_test.h"
 
-// Lets a test make an allocation fail. Not under ASan, whose allocator must
+// Lets a test make an allocation fail. Not under the sanitizers, whose allocator must
 // see every block.
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define QTEST_FAILING_MALLOC 1
 static int allocationsBeforeFailure = -1;  // -1: never fail
 extern "C" void *__libc_malloc(size_t size);
