@@ -2,6 +2,7 @@
  * library as an old client would. */
 #include <quemba/converter.h>
 #include <quemba/locale_services.h>
+#include <quemba/standard.h>
 #include <quemba/table_handle.h>
 #include <quemba/unistr.h>
 #include <quemba/utf8.h>
@@ -139,17 +140,6 @@ int main(void) {
     }
 
     {
-        CountryInfo info;
-        unsigned char major = 0, minor = 9, revision = 0, build = 9;
-        const char *id = KXLsetlocale(4, "C");
-        memset(&info, 0xA5, sizeof info);
-        expect(KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.', "country information");
-        expect((unsigned char)info.reserved_tail[0] == 0xA5, "reserved tail untouched");
-        expect(id != NULL && strlen(id) == 3, "three-digit country ID");
-        KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
-        expect(major == 6 && minor == 0 && revision == 2 && build == 0, "version 6.0.2.0");
-    }
-    {
         /* Table-handle data objects and the uni and UTF-8 families. */
         const uint16_t abc[] = {'a', 'b', 'c', 0};
         const uint16_t euro[] = {0x20AC, 0};
@@ -166,6 +156,27 @@ int main(void) {
         expect(unilen(abc) == 3 && unichr(abc, 'c') == abc + 2, "uni functions");
         expect(KXLUnicodeToUTF8(euro, sizeof utf8, utf8, &size) == 0 && size == 4, "to UTF-8");
         expect(memcmp(utf8, "\xE2\x82\xAC", 4) == 0, "UTF-8 bytes");
+    }
+
+    {
+        CountryInfo info;
+        unsigned char major = 0, minor = 9, revision = 0, build = 9;
+        const char *id = KXLsetlocale(4, "C");
+        memset(&info, 0xA5, sizeof info);
+        expect(KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.', "country information");
+        expect((unsigned char)info.reserved_tail[0] == 0xA5, "reserved tail untouched");
+        expect(id != NULL && strlen(id) == 3, "three-digit country ID");
+        KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
+        expect(major == 6 && minor == 0 && revision == 2 && build == 0, "version 6.0.2.0");
+    }
+
+    {
+        const uint16_t upper[] = {'A', 'B', 0}, lower[] = {'a', 'b', 0};
+        uint32_t codePage = 1;
+        expect(KXUSUnicodeToLowerCase(NULL, 0, upper, NULL) == CVT_E_NOT_INITIALISED, "shortcut before init");
+        expect(kxusuniicmp(upper, lower) == 0 && semStandard == 0, "case-blind comparison");
+        expect(KXUSGetCodePage(&codePage, NULL) == 0 && codePage == 0, "standard code page");
+        KXUSStandardUnicodeRelease();
     }
 
     printf("%s\n", failures == 0 ? "C consumer: all checks passed" : "C consumer: failures");

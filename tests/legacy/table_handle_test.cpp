@@ -8,7 +8,7 @@
 
 #include "quemba_test.h"
 
-// Lets a test make an allocation fail. Not under the sanitizers, whose allocator must
+// Lets a test make an allocation fail. Not under ASan or TSan, whose allocator must
 // see every block.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define QTEST_FAILING_MALLOC 1
