@@ -86,7 +86,7 @@ inline uint32_t Measure(const unsigned char *s, uint32_t limit) {
 #if defined(__SSE2__)
 // Aligned 16-byte loads never cross a page, like libc's own string scans;
 // the bytes read past the NUL are never used.
-__attribute__((no_sanitize_address)) inline uint32_t UnitLength(const uint16_t *s, uint32_t max) {
+__attribute__((no_sanitize_address, no_sanitize_thread)) inline uint32_t UnitLength(const uint16_t *s, uint32_t max) {
     uint32_t i = 0;
     const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15;
     if (misalign & 1) {

@@ -36,7 +36,7 @@ inline bool IsPathSeparator(uint16_t u) { return u == 0x005C || u == 0x00A5 || u
 #if defined(__SSE2__)
 // Aligned 16-byte loads never cross a page, like libc's own string scans;
 // units read past the NUL are never used.
-__attribute__((no_sanitize_address)) inline const uint16_t *FindPathSeparator(const uint16_t *s) {
+__attribute__((no_sanitize_address, no_sanitize_thread)) inline const uint16_t *FindPathSeparator(const uint16_t *s) {
     const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15;
     if (misalign & 1) {
         for (; *s != 0; ++s) {
