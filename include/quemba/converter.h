@@ -77,9 +77,6 @@ struct Converter {
     AuxFunction auxFunction;
     uint16_t defaultSubUni;
     uint8_t defaultSubByte;
-    /* Sits in what would be padding. 1 when the loader allocated the record:
-     * the last unload frees only such records, never caller storage. */
-    uint8_t allocated;
     uint16_t subUni;
     uint8_t subByte;
     int32_t byteNoMapAction;

@@ -66,7 +66,8 @@ QUEMBA_API char *KXLsetlocale(int32_t category, const char *locale);
 
 /* Fills *info: 0, or -1 for a null info or when the locale data cannot be
  * read. LC_TELEPHONE and LC_TIME are switched to the environment's locale
- * for the call and are back as they were on return, also after a failure. */
+ * (or to "C" if the environment names none that libc has) for the call and
+ * are back as they were on return, also after a failure. */
 QUEMBA_API int32_t _KXGetCountryInfo(CountryInfo *info);
 
 /* _KXGetCountryInfo that returns info whatever the outcome. */

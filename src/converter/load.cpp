@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "converter/record.h"
+
 namespace {
 
 constexpr uint32_t kLoadTag = 3;
@@ -25,7 +27,7 @@ extern "C" QUEMBA_API int32_t KXZLoadConverter(uint32_t codePage, uint32_t kind,
         record = *handle;
         // Reloading a live heap record in place must not turn it into one
         // that is never freed.
-        keepAllocated = record->signature == CONVERTER_SIGNATURE && record->allocated == 1;
+        keepAllocated = record->signature == CONVERTER_SIGNATURE && quemba::detail::IsAllocated(record);
     }
 
     std::memset(record, 0, sizeof(Converter));
@@ -35,7 +37,7 @@ extern "C" QUEMBA_API int32_t KXZLoadConverter(uint32_t codePage, uint32_t kind,
     record->kind = kind;
     record->codePage = codePage;
     record->subKind = subKind;
-    record->allocated = keepAllocated ? 1 : 0;
+    quemba::detail::SetAllocated(record, keepAllocated);
 
     if (KXUGetInfo(kEngineRequest, record) != CVT_OK) {
         if (allocate != 0) {

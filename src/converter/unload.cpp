@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "converter/record.h"
 #include "standard/internal.h"
 
 extern "C" QUEMBA_API int32_t KXUXUnloadConverter(ConverterHandle handle) {
@@ -12,7 +13,7 @@ extern "C" QUEMBA_API int32_t KXUXUnloadConverter(ConverterHandle handle) {
 
     handle->signature = 0;
     // Static standard records and caller storage loaded in place stay put.
-    if (quemba::detail::IsStandardRecord(handle) || handle->allocated != 1) return CVT_OK;
+    if (quemba::detail::IsStandardRecord(handle) || !quemba::detail::IsAllocated(handle)) return CVT_OK;
     std::free(handle);
     return CVT_OK;
 }

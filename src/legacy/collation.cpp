@@ -56,14 +56,38 @@ extern "C" QUEMBA_API int32_t KXUnicodeToCollation(uint32_t, uint16_t *output, u
     return result;
 }
 
+namespace {
+
+// The first two weights of one character, as KXUnicodeToCollation with an
+// output of three units gives them, computed on the stack: a comparison
+// that could fail for want of memory would find a character unequal to
+// itself.
+void TwoWeights(uint32_t handle, uint16_t ch, uint16_t (&weights)[3]) {
+    const wchar_t one[2] = {static_cast<wchar_t>(ch), 0};
+    wchar_t transform[64];
+    const size_t needed = std::wcsxfrm(nullptr, one, 0);
+    if (needed >= sizeof transform / sizeof transform[0]) {
+        // No character comes near this; take the general route.
+        const uint16_t s[2] = {ch, 0};
+        uint32_t count = 0;
+        KXUnicodeToCollation(handle, weights, 3, s, 0, &count);
+        return;
+    }
+    std::wcsxfrm(transform, one, needed + 1);
+    if (needed > 2) transform[2] = 0;
+    for (size_t i = 0;; ++i) {
+        weights[i] = static_cast<uint16_t>(transform[i]);
+        if (transform[i] == 0) break;
+    }
+}
+
+}  // namespace
+
 extern "C" QUEMBA_API int32_t KXUnicodeCompare(uint32_t handle, uint16_t ch1, uint16_t ch2) {
-    const uint16_t s1[2] = {ch1, 0};
-    const uint16_t s2[2] = {ch2, 0};
     uint16_t w1[3] = {0, 0, 0};
     uint16_t w2[3] = {0, 0, 0};
-    uint32_t count = 0;
-    KXUnicodeToCollation(handle, w1, 3, s1, 0, &count);
-    KXUnicodeToCollation(handle, w2, 3, s2, 0, &count);
+    TwoWeights(handle, ch1, w1);
+    TwoWeights(handle, ch2, w2);
     for (int i = 0;; ++i) {
         if (w1[i] < w2[i]) return -1;
         if (w1[i] > w2[i]) return 1;

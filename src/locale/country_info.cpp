@@ -14,11 +14,12 @@ namespace {
 // encoding of LC_NUMERIC/LC_MONETARY, which LC_CTYPE need not share.
 template <size_t N>
 void copy_text(char (&field)[N], const char *text) {
-    if (text == nullptr || strlen(text) >= N) {
+    const size_t length = text != nullptr ? strlen(text) : N;
+    if (length >= N) {
         field[0] = '\0';
         return;
     }
-    memcpy(field, text, strlen(text) + 1);
+    memcpy(field, text, length + 1);
 }
 
 // First group size as its digit; an empty grouping reads "0", terminated.

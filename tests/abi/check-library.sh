@@ -1,9 +1,10 @@
 #!/bin/sh
-# check-library.sh LIB EXPECTED-EXPORTS MODE: the library exports exactly the
-# expected names, is called libquemba.so.1 and needs libc alone (MODE
-# sanitize or tsan also allows that sanitizer's runtimes; plain: nothing).
+# check-library.sh LIB EXPECTED-EXPORTS MODE INCLUDE-DIR: the library exports
+# exactly the expected names, which are exactly the names the public headers
+# declare, is called libquemba.so.1 and needs libc alone (MODE sanitize or
+# tsan also allows that sanitizer's runtimes; plain: nothing).
 set -u
-lib=$1 expected=$2 mode=$3
+lib=$1 expected=$2 mode=$3 includes=$4
 fail=0
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -12,6 +13,16 @@ nm -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//' | sort -u >"$tmp
 grep -v '^$' "$expected" | sort -u >"$tmp/expected"
 if ! diff -u "$tmp/expected" "$tmp/actual" >"$tmp/diff"; then
   echo "exported names differ from the committed list (- missing, + unexpected):"
+  grep '^[-+][^-+]' "$tmp/diff"
+  fail=1
+fi
+
+# Every QUEMBA_API declaration names one function or data object.
+grep -h 'QUEMBA_API' "$includes"/quemba/*.h | grep -v '#define' |
+  sed -e 's/(.*//' -e 's/\[.*//' -e 's/;.*//' | awk '{print $NF}' | tr -d '*' |
+  sort -u >"$tmp/declared"
+if ! diff -u "$tmp/expected" "$tmp/declared" >"$tmp/diff"; then
+  echo "the export lists and the public headers disagree (- listed only, + declared only):"
   grep '^[-+][^-+]' "$tmp/diff"
   fail=1
 fi
@@ -42,6 +53,6 @@ fi
 
 count=$(wc -l <"$tmp/actual")
 if [ "$fail" -eq 0 ]; then
-  echo "$count exported names as listed; SONAME libquemba.so.1; NEEDED $needed"
+  echo "$count exported names, as listed and as declared; SONAME libquemba.so.1; NEEDED $needed"
 fi
 exit $fail
