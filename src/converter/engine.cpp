@@ -2,10 +2,15 @@
 // locale, one character at a time.
 #include <quemba/converter.h>
 
+#include <langinfo.h>
+
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+
+#include "converter/engine_runs.h"
 
 namespace {
 
@@ -28,11 +33,14 @@ struct CharResult {
 // The frame shared by all steps: stop tests before and after each character,
 // and counts written on every exit. `available` is handed to the character
 // converter as the number of input units it may examine; a step that needs
-// it for NUL-terminated input (bytes) asks for a strlen measure.
-template <typename In, typename Out, bool kMeasure, typename Convert>
+// it for NUL-terminated input (bytes) asks for a measure, bounded by what its
+// space lets it reach. Before each character, `run` may take a whole run of
+// characters that convert without a stop; it leaves everything the stop
+// tests or the character converter must judge to the loop below.
+template <typename In, typename Out, bool kMeasure, typename Convert, typename Run>
 int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t space,
                 uint32_t *consumedOut, uint32_t *producedOut, uint32_t *noMapLength,
-                Convert convert) {
+                uint32_t longestChar, Convert convert, Run run) {
     const In *src = static_cast<const In *>(source);
     Out *dst = static_cast<Out *>(destination);
     uint32_t in = 0;
@@ -50,10 +58,44 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
     } else {
         const bool counted = count > 0;
         uint32_t available = counted ? static_cast<uint32_t>(count) : UINT32_MAX;
-        if (!counted && kMeasure) {
-            available = static_cast<uint32_t>(std::strlen(reinterpret_cast<const char *>(src)));
+        // NUL-terminated input is measured only as far as the step can reach,
+        // first for one or two input units per output unit; `settled` once the
+        // NUL is found or the measure covers the whole reach.
+        bool settled = counted || !kMeasure;
+        if (!settled) {
+            const uint32_t reach = quemba::detail::Reach(space, longestChar);
+            const uint32_t first = reach < space * 2ull + 32 ? reach : space * 2 + 32;
+            available = quemba::detail::Measure(src, first);
+            settled = available < first || first == reach;
         }
+        auto settle = [&] {
+            if (settled || available - in >= longestChar + 32) return;
+            const uint32_t reach = quemba::detail::Reach(space - out, longestChar);
+            const uint32_t more = quemba::detail::Measure(src + in, reach);
+            available = in + more;
+            settled = true;
+        };
         for (;;) {
+            settle();
+            const quemba::detail::RunResult bulk =
+                run(src + in, in < available ? available - in : 0, dst + out, space - out);
+            if (bulk.produced != 0) {
+                in += bulk.consumed;
+                out += bulk.produced;
+                if (counted && in == static_cast<uint32_t>(count)) {
+                    status = CVT_E_SOURCE_EXHAUSTED;
+                    break;
+                }
+                if (out == space) {
+                    status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+                    break;
+                }
+                if (src[in] == 0) {
+                    status = CVT_OK;
+                    break;
+                }
+                settle();
+            }
             const CharResult one = convert(src + in, available - in, dst + out, space - out);
             if (one.status == CVT_E_NO_MAP) {
                 in += one.consumed;
@@ -90,12 +132,13 @@ template <bool kUpper>
 int32_t ChangeCase(const void *source, void *destination, int32_t count, uint32_t space,
                    uint32_t *consumed, uint32_t *produced, uint32_t *noMapLength) {
     return RunStep<uint16_t, uint16_t, false>(
-        source, destination, count, space, consumed, produced, noMapLength,
+        source, destination, count, space, consumed, produced, noMapLength, 1,
         [](const uint16_t *src, uint32_t, uint16_t *dst, uint32_t) {
             const wint_t unit = src[0];
             *dst = static_cast<uint16_t>(kUpper ? std::towupper(unit) : std::towlower(unit));
             return CharResult{CVT_OK, 1, 1};
-        });
+        },
+        [](const uint16_t *, uint32_t, uint16_t *, uint32_t) { return quemba::detail::RunResult{0, 0}; });
 }
 
 }  // namespace
@@ -105,8 +148,9 @@ extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *
                                            uint32_t *produced, uint32_t *noMapLength) {
     std::mbstate_t state{};
     const bool counted = count > 0;
+    quemba::detail::ToUnicodeRuns runs;
     return RunStep<unsigned char, uint16_t, true>(
-        source, destination, count, space, consumed, produced, noMapLength,
+        source, destination, count, space, consumed, produced, noMapLength, runs.LongestChar(),
         [&state, counted](const unsigned char *src, uint32_t available, uint16_t *dst, uint32_t) {
             wchar_t wide = 0;
             const size_t n =
@@ -126,6 +170,11 @@ extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *
             }
             *dst = static_cast<uint16_t>(wide);
             return CharResult{CVT_OK, static_cast<uint32_t>(n), 1};
+        },
+        [&runs, &state](const unsigned char *src, uint32_t available, uint16_t *dst, uint32_t room) {
+            // Runs start and end on character boundaries, in the initial state.
+            if (!std::mbsinit(&state)) return quemba::detail::RunResult{0, 0};
+            return runs.Take(src, available, dst, room);
         });
 }
 
@@ -133,8 +182,9 @@ extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *des
                                         int32_t count, uint32_t space, uint32_t *consumed,
                                         uint32_t *produced, uint32_t *noMapLength) {
     std::mbstate_t state{};
-    return RunStep<uint16_t, char, false>(
-        source, destination, count, space, consumed, produced, noMapLength,
+    quemba::detail::ToByteRuns runs;
+    return RunStep<uint16_t, char, true>(
+        source, destination, count, space, consumed, produced, noMapLength, 1,
         [&state](const uint16_t *src, uint32_t, char *dst, uint32_t room) {
             char scratch[MB_LEN_MAX];
             const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(src[0]), &state);
@@ -143,6 +193,10 @@ extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *des
             if (n > room) return CharResult{CVT_E_BUFFER_FULL, 0, 0};
             std::memcpy(dst, scratch, n);
             return CharResult{CVT_OK, 1, static_cast<uint32_t>(n)};
+        },
+        [&runs, &state](const uint16_t *src, uint32_t available, char *dst, uint32_t room) {
+            if (!std::mbsinit(&state)) return quemba::detail::RunResult{0, 0};
+            return runs.Take(src, available, dst, room);
         });
 }
 

@@ -14,10 +14,72 @@ bool IsByteScanAction(int32_t value) {
 // Negative values below the keep value pass, and act as SCAN_NONE.
 bool IsUniScanAction(int32_t value) { return value <= SCAN_NONE || value == SCAN_ESCAPES; }
 
-void Store(int32_t &field, int32_t value) {
-    if (value != KEEP_SETTING) field = value;
+template <typename T>
+void Report(T *out, T value) {
+    if (out != nullptr) *out = value;
 }
 
+int32_t Check(ConverterHandle handle) { return KXZCheckHandle(handle, CONVERTER_BYTE_UNI); }
+
+using Action = int32_t Converter::*;
+
+// The byte and the Unicode side of one action.
+int32_t GetActions(ConverterHandle handle, Action byteSide, Action uniSide, int32_t *byteAction,
+                   int32_t *uniAction) {
+    const int32_t check = Check(handle);
+    if (check != CVT_OK) return check;
+    Report(byteAction, handle->*byteSide);
+    Report(uniAction, handle->*uniSide);
+    return CVT_OK;
+}
+
+// Both values are validated before either is stored.
+int32_t SetActions(ConverterHandle handle, Action byteSide, Action uniSide, bool valid,
+                   int32_t byteAction, int32_t uniAction) {
+    const int32_t check = Check(handle);
+    if (check != CVT_OK) return check;
+    if (!valid) return CVT_E_BAD_PARAMETER;
+    if (byteAction != KEEP_SETTING) handle->*byteSide = byteAction;
+    if (uniAction != KEEP_SETTING) handle->*uniSide = uniAction;
+    return CVT_OK;
+}
+
+template <typename T>
+int32_t GetSubstitute(ConverterHandle handle, T Converter::*field, T *out) {
+    const int32_t check = Check(handle);
+    if (check != CVT_OK) return check;
+    if (out == nullptr) return CVT_E_BAD_PARAMETER;
+    *out = handle->*field;
+    return CVT_OK;
+}
+
+template <typename T>
+int32_t SetSubstitute(ConverterHandle handle, T Converter::*field, T value) {
+    const int32_t check = Check(handle);
+    if (check != CVT_OK) return check;
+    handle->*field = value;
+    return CVT_OK;
+}
+
+// The fixer, scanner and parser slots of one side, with their defaults.
+template <typename Fixer, typename Scanner, typename Parser>
+struct Slots {
+    Fixer Converter::*fixer;
+    Scanner Converter::*scanner;
+    Parser Converter::*parser;
+    Fixer defaultFixer;
+    Scanner defaultScanner;
+    Parser defaultParser;
+};
+
+constexpr Slots<ByteNoMapFixer, ByteScanner, ByteParser> kByteSlots = {
+    &Converter::byteNoMapFixer, &Converter::byteScanner, &Converter::byteParser,
+    &KXZNoMapByteFixer,         &KXZByteScanner,         &KXZByteParser};
+constexpr Slots<UniNoMapFixer, UniScanner, UniParser> kUniSlots = {
+    &Converter::uniNoMapFixer, &Converter::uniScanner, &Converter::uniParser,
+    &KXZNoMapUniFixer,         &KXZUniScanner,         &KXZUniParser};
+
+// Null restores the default, KEEP_FUNCTION keeps, anything else is stored.
 template <typename Function>
 void Install(Function &slot, Function value, Function fallback) {
     if (value == nullptr) {
@@ -27,121 +89,89 @@ void Install(Function &slot, Function value, Function fallback) {
     }
 }
 
-template <typename T>
-void Report(T *out, T value) {
-    if (out != nullptr) *out = value;
+template <typename Fixer, typename Scanner, typename Parser>
+int32_t GetFunctions(ConverterHandle handle, const Slots<Fixer, Scanner, Parser> &slots, Fixer *fixer,
+                     Scanner *scanner, Parser *parser) {
+    const int32_t check = Check(handle);
+    if (check != CVT_OK) return check;
+    Report(fixer, handle->*slots.fixer);
+    Report(scanner, handle->*slots.scanner);
+    Report(parser, handle->*slots.parser);
+    return CVT_OK;
 }
 
-int32_t Check(ConverterHandle handle) { return KXZCheckHandle(handle, CONVERTER_BYTE_UNI); }
+template <typename Fixer, typename Scanner, typename Parser>
+int32_t SetFunctions(ConverterHandle handle, const Slots<Fixer, Scanner, Parser> &slots, Fixer fixer,
+                     Scanner scanner, Parser parser) {
+    const int32_t check = Check(handle);
+    if (check != CVT_OK) return check;
+    Install(handle->*slots.fixer, fixer, slots.defaultFixer);
+    Install(handle->*slots.scanner, scanner, slots.defaultScanner);
+    Install(handle->*slots.parser, parser, slots.defaultParser);
+    return CVT_OK;
+}
 
 }  // namespace
 
 extern "C" QUEMBA_API int32_t KXUXGetNoMapAction(ConverterHandle handle, int32_t *byteAction,
                                                  int32_t *uniAction) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    Report(byteAction, handle->byteNoMapAction);
-    Report(uniAction, handle->uniNoMapAction);
-    return CVT_OK;
+    return GetActions(handle, &Converter::byteNoMapAction, &Converter::uniNoMapAction, byteAction,
+                      uniAction);
 }
 
 extern "C" QUEMBA_API int32_t KXUXSetNoMapAction(ConverterHandle handle, int32_t byteAction,
                                                  int32_t uniAction) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    if (!IsNoMapAction(byteAction) || !IsNoMapAction(uniAction)) return CVT_E_BAD_PARAMETER;
-    Store(handle->byteNoMapAction, byteAction);
-    Store(handle->uniNoMapAction, uniAction);
-    return CVT_OK;
+    return SetActions(handle, &Converter::byteNoMapAction, &Converter::uniNoMapAction,
+                      IsNoMapAction(byteAction) && IsNoMapAction(uniAction), byteAction, uniAction);
 }
 
 extern "C" QUEMBA_API int32_t KXUXGetScanAction(ConverterHandle handle, int32_t *byteAction,
                                                 int32_t *uniAction) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    Report(byteAction, handle->byteScanAction);
-    Report(uniAction, handle->uniScanAction);
-    return CVT_OK;
+    return GetActions(handle, &Converter::byteScanAction, &Converter::uniScanAction, byteAction,
+                      uniAction);
 }
 
 extern "C" QUEMBA_API int32_t KXUXSetScanAction(ConverterHandle handle, int32_t byteAction,
                                                 int32_t uniAction) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    if (!IsByteScanAction(byteAction) || !IsUniScanAction(uniAction)) return CVT_E_BAD_PARAMETER;
-    Store(handle->byteScanAction, byteAction);
-    Store(handle->uniScanAction, uniAction);
-    return CVT_OK;
+    return SetActions(handle, &Converter::byteScanAction, &Converter::uniScanAction,
+                      IsByteScanAction(byteAction) && IsUniScanAction(uniAction), byteAction,
+                      uniAction);
 }
 
 extern "C" QUEMBA_API int32_t KXUXGetSubByte(ConverterHandle handle, uint8_t *subByte) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    if (subByte == nullptr) return CVT_E_BAD_PARAMETER;
-    *subByte = handle->subByte;
-    return CVT_OK;
+    return GetSubstitute(handle, &Converter::subByte, subByte);
 }
 
 extern "C" QUEMBA_API int32_t KXUXSetSubByte(ConverterHandle handle, uint8_t subByte) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    handle->subByte = subByte;
-    return CVT_OK;
+    return SetSubstitute(handle, &Converter::subByte, subByte);
 }
 
 extern "C" QUEMBA_API int32_t KXUXGetSubUni(ConverterHandle handle, uint16_t *subUni) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    if (subUni == nullptr) return CVT_E_BAD_PARAMETER;
-    *subUni = handle->subUni;
-    return CVT_OK;
+    return GetSubstitute(handle, &Converter::subUni, subUni);
 }
 
 extern "C" QUEMBA_API int32_t KXUXSetSubUni(ConverterHandle handle, uint16_t subUni) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    handle->subUni = subUni;
-    return CVT_OK;
+    return SetSubstitute(handle, &Converter::subUni, subUni);
 }
 
 extern "C" QUEMBA_API int32_t KXUXGetByteFunctions(ConverterHandle handle, ByteNoMapFixer *fixer,
                                                    ByteScanner *scanner, ByteParser *parser) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    Report(fixer, handle->byteNoMapFixer);
-    Report(scanner, handle->byteScanner);
-    Report(parser, handle->byteParser);
-    return CVT_OK;
+    return GetFunctions(handle, kByteSlots, fixer, scanner, parser);
 }
 
 extern "C" QUEMBA_API int32_t KXUXSetByteFunctions(ConverterHandle handle, ByteNoMapFixer fixer,
                                                    ByteScanner scanner, ByteParser parser) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    Install(handle->byteNoMapFixer, fixer, &KXZNoMapByteFixer);
-    Install(handle->byteScanner, scanner, &KXZByteScanner);
-    Install(handle->byteParser, parser, &KXZByteParser);
-    return CVT_OK;
+    return SetFunctions(handle, kByteSlots, fixer, scanner, parser);
 }
 
 extern "C" QUEMBA_API int32_t KXUXGetUniFunctions(ConverterHandle handle, UniNoMapFixer *fixer,
                                                   UniScanner *scanner, UniParser *parser) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    Report(fixer, handle->uniNoMapFixer);
-    Report(scanner, handle->uniScanner);
-    Report(parser, handle->uniParser);
-    return CVT_OK;
+    return GetFunctions(handle, kUniSlots, fixer, scanner, parser);
 }
 
 extern "C" QUEMBA_API int32_t KXUXSetUniFunctions(ConverterHandle handle, UniNoMapFixer fixer,
                                                   UniScanner scanner, UniParser parser) {
-    const int32_t check = Check(handle);
-    if (check != CVT_OK) return check;
-    Install(handle->uniNoMapFixer, fixer, &KXZNoMapUniFixer);
-    Install(handle->uniScanner, scanner, &KXZUniScanner);
-    Install(handle->uniParser, parser, &KXZUniParser);
-    return CVT_OK;
+    return SetFunctions(handle, kUniSlots, fixer, scanner, parser);
 }
 
 extern "C" QUEMBA_API int32_t KXUXGetCharSize(ConverterHandle handle, const char *bytes,

@@ -57,11 +57,11 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
         const int32_t piece = escape != nullptr ? static_cast<int32_t>(escape - src) : remaining;
 
         uint32_t consumed = 0, produced = 0, noMap = 0;
-        const int32_t status = h->toUnicodeStep(h->engineData, src, sink.at(), piece, sink.room(),
-                                                &consumed, &produced, &noMap);
+        const int32_t status = h->toUnicodeStep(h->engineData, src, sink.at(), piece,
+                                                sink.stepRoom(), &consumed, &produced, &noMap);
         src += consumed;
         if (remaining != -1) remaining -= static_cast<int32_t>(consumed);
-        sink.advance(produced);
+        sink.advanceStep(produced);
 
         switch (status) {
         case CVT_OK:

@@ -5,6 +5,10 @@
 
 #include "drivers/escape_syntax.h"
 
+#include <string.h>
+
+#include <cstring>
+
 namespace {
 
 using namespace quemba::detail;
@@ -69,13 +73,35 @@ extern "C" QUEMBA_API const char *KXZByteScanner(ConverterHandle, const char *so
                                                  int32_t length) {
     if (source == nullptr) return nullptr;
     const auto *p = reinterpret_cast<const unsigned char *>(source);
-    // The length test comes first so that nothing outside a count is read;
+    // Positions 0 to `length` - 6 are examined, and none at or after a NUL;
     // -1 wraps to a length no string reaches.
-    for (uint32_t k = 0; static_cast<uint32_t>(length) - k >= kUnitEscapeLength && p[k] != 0;
-         ++k) {
-        if (IsUnitEscape(p + k)) return source + k;
+    const uint32_t len = static_cast<uint32_t>(length);
+    if (len < kUnitEscapeLength) return nullptr;
+    const uint32_t last = len - kUnitEscapeLength;
+    uint32_t k = 0;
+    if (length >= 0) {
+        // Counted: the bytes are there, so libc may search them for the NUL
+        // and then for each bracket before it.
+        size_t end = size_t{last} + 1;
+        if (const void *nul = std::memchr(p, 0, end)) end = static_cast<size_t>(static_cast<const unsigned char *>(nul) - p);
+        while (k < end) {
+            const void *open = std::memchr(p + k, kOpen, end - k);
+            if (open == nullptr) return nullptr;
+            k = static_cast<uint32_t>(static_cast<const unsigned char *>(open) - p);
+            if (IsUnitEscape(p + k)) return source + k;
+            ++k;
+        }
+        return nullptr;
     }
-    return nullptr;
+    // NUL-terminated: strchrnul reads nothing past the NUL.
+    for (;;) {
+        const char *open = strchrnul(source + k, static_cast<char>(kOpen));
+        if (*open == 0) return nullptr;
+        k = static_cast<uint32_t>(open - source);
+        if (k > last) return nullptr;
+        if (IsUnitEscape(p + k)) return source + k;
+        ++k;
+    }
 }
 
 extern "C" QUEMBA_API const uint16_t *KXZUniScanner(ConverterHandle, const uint16_t *source,

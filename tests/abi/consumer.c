@@ -12,95 +12,32 @@
 #include <stdio.h>
 #include <string.h>
 
-/* The record layout is part of the interface. */
-#define CHECK(name, cond) typedef char name[(cond) ? 1 : -1]
+/* The record layouts are part of the interface: the converter record on
+ * both targets, the country information the same 192 bytes everywhere. */
+#define CHECK(name, cond) typedef char check_##name[(cond) ? 1 : -1]
 #if defined(__i386__)
+#define AT(field, i386, x86_64) CHECK(field, offsetof(Converter, field) == (i386))
 CHECK(converter_size, sizeof(Converter) == 92);
-CHECK(off_signature, offsetof(Converter, signature) == 0);
-CHECK(off_loadTag, offsetof(Converter, loadTag) == 4);
-CHECK(off_refCount, offsetof(Converter, refCount) == 8);
-CHECK(off_engineTag, offsetof(Converter, engineTag) == 12);
-CHECK(off_kind, offsetof(Converter, kind) == 16);
-CHECK(off_toUnicodeStep, offsetof(Converter, toUnicodeStep) == 20);
-CHECK(off_toByteStep, offsetof(Converter, toByteStep) == 24);
-CHECK(off_auxFunction, offsetof(Converter, auxFunction) == 28);
-CHECK(off_defaultSubUni, offsetof(Converter, defaultSubUni) == 32);
-CHECK(off_defaultSubByte, offsetof(Converter, defaultSubByte) == 34);
-CHECK(off_subUni, offsetof(Converter, subUni) == 36);
-CHECK(off_subByte, offsetof(Converter, subByte) == 38);
-CHECK(off_byteNoMapAction, offsetof(Converter, byteNoMapAction) == 40);
-CHECK(off_uniNoMapAction, offsetof(Converter, uniNoMapAction) == 44);
-CHECK(off_byteScanAction, offsetof(Converter, byteScanAction) == 48);
-CHECK(off_uniScanAction, offsetof(Converter, uniScanAction) == 52);
-CHECK(off_byteNoMapFixer, offsetof(Converter, byteNoMapFixer) == 56);
-CHECK(off_uniNoMapFixer, offsetof(Converter, uniNoMapFixer) == 60);
-CHECK(off_byteScanner, offsetof(Converter, byteScanner) == 64);
-CHECK(off_uniScanner, offsetof(Converter, uniScanner) == 68);
-CHECK(off_byteParser, offsetof(Converter, byteParser) == 72);
-CHECK(off_uniParser, offsetof(Converter, uniParser) == 76);
-CHECK(off_codePage, offsetof(Converter, codePage) == 80);
-CHECK(off_subKind, offsetof(Converter, subKind) == 84);
-CHECK(off_engineData, offsetof(Converter, engineData) == 88);
 #elif defined(__x86_64__)
+#define AT(field, i386, x86_64) CHECK(field, offsetof(Converter, field) == (x86_64))
 CHECK(converter_size, sizeof(Converter) == 136);
-CHECK(off_signature, offsetof(Converter, signature) == 0);
-CHECK(off_loadTag, offsetof(Converter, loadTag) == 4);
-CHECK(off_refCount, offsetof(Converter, refCount) == 8);
-CHECK(off_engineTag, offsetof(Converter, engineTag) == 12);
-CHECK(off_kind, offsetof(Converter, kind) == 16);
-CHECK(off_toUnicodeStep, offsetof(Converter, toUnicodeStep) == 24);
-CHECK(off_toByteStep, offsetof(Converter, toByteStep) == 32);
-CHECK(off_auxFunction, offsetof(Converter, auxFunction) == 40);
-CHECK(off_defaultSubUni, offsetof(Converter, defaultSubUni) == 48);
-CHECK(off_defaultSubByte, offsetof(Converter, defaultSubByte) == 50);
-CHECK(off_subUni, offsetof(Converter, subUni) == 52);
-CHECK(off_subByte, offsetof(Converter, subByte) == 54);
-CHECK(off_byteNoMapAction, offsetof(Converter, byteNoMapAction) == 56);
-CHECK(off_uniNoMapAction, offsetof(Converter, uniNoMapAction) == 60);
-CHECK(off_byteScanAction, offsetof(Converter, byteScanAction) == 64);
-CHECK(off_uniScanAction, offsetof(Converter, uniScanAction) == 68);
-CHECK(off_byteNoMapFixer, offsetof(Converter, byteNoMapFixer) == 72);
-CHECK(off_uniNoMapFixer, offsetof(Converter, uniNoMapFixer) == 80);
-CHECK(off_byteScanner, offsetof(Converter, byteScanner) == 88);
-CHECK(off_uniScanner, offsetof(Converter, uniScanner) == 96);
-CHECK(off_byteParser, offsetof(Converter, byteParser) == 104);
-CHECK(off_uniParser, offsetof(Converter, uniParser) == 112);
-CHECK(off_codePage, offsetof(Converter, codePage) == 120);
-CHECK(off_subKind, offsetof(Converter, subKind) == 124);
-CHECK(off_engineData, offsetof(Converter, engineData) == 128);
 #else
 #error "unsupported target"
 #endif
-/* Country information: the same 192 bytes on every target. */
+AT(signature, 0, 0); AT(loadTag, 4, 4); AT(refCount, 8, 8); AT(engineTag, 12, 12); AT(kind, 16, 16);
+AT(toUnicodeStep, 20, 24); AT(toByteStep, 24, 32); AT(auxFunction, 28, 40); AT(defaultSubUni, 32, 48);
+AT(defaultSubByte, 34, 50); AT(subUni, 36, 52); AT(subByte, 38, 54); AT(byteNoMapAction, 40, 56);
+AT(uniNoMapAction, 44, 60); AT(byteScanAction, 48, 64); AT(uniScanAction, 52, 68); AT(byteNoMapFixer, 56, 72);
+AT(uniNoMapFixer, 60, 80); AT(byteScanner, 64, 88); AT(uniScanner, 68, 96); AT(byteParser, 72, 104);
+AT(uniParser, 76, 112); AT(codePage, 80, 120); AT(subKind, 84, 124); AT(engineData, 88, 128);
+#define IN(field, offset) CHECK(field, offsetof(CountryInfo, field) == (offset))
 CHECK(country_size, sizeof(CountryInfo) == 192);
-CHECK(off_decimal_point, offsetof(CountryInfo, decimal_point) == 0);
-CHECK(off_thousands_sep, offsetof(CountryInfo, thousands_sep) == 4);
-CHECK(off_grouping, offsetof(CountryInfo, grouping) == 8);
-CHECK(off_int_curr_symbol, offsetof(CountryInfo, int_curr_symbol) == 12);
-CHECK(off_currency_symbol, offsetof(CountryInfo, currency_symbol) == 20);
-CHECK(off_mon_decimal_point, offsetof(CountryInfo, mon_decimal_point) == 24);
-CHECK(off_mon_thousands_sep, offsetof(CountryInfo, mon_thousands_sep) == 28);
-CHECK(off_mon_grouping, offsetof(CountryInfo, mon_grouping) == 32);
-CHECK(off_positive_sign, offsetof(CountryInfo, positive_sign) == 40);
-CHECK(off_negative_sign, offsetof(CountryInfo, negative_sign) == 44);
-CHECK(off_int_frac_digits, offsetof(CountryInfo, int_frac_digits) == 48);
-CHECK(off_frac_digits, offsetof(CountryInfo, frac_digits) == 49);
-CHECK(off_p_cs_precedes, offsetof(CountryInfo, p_cs_precedes) == 50);
-CHECK(off_p_sep_by_space, offsetof(CountryInfo, p_sep_by_space) == 51);
-CHECK(off_n_cs_precedes, offsetof(CountryInfo, n_cs_precedes) == 52);
-CHECK(off_n_sep_by_space, offsetof(CountryInfo, n_sep_by_space) == 53);
-CHECK(off_p_sign_posn, offsetof(CountryInfo, p_sign_posn) == 54);
-CHECK(off_n_sign_posn, offsetof(CountryInfo, n_sign_posn) == 55);
-CHECK(off_code_page, offsetof(CountryInfo, code_page) == 56);
-CHECK(off_country_code, offsetof(CountryInfo, country_code) == 60);
-CHECK(off_sep_1, offsetof(CountryInfo, sep_1) == 64);
-CHECK(off_sep_2, offsetof(CountryInfo, sep_2) == 66);
-CHECK(off_sep_3, offsetof(CountryInfo, sep_3) == 68);
-CHECK(off_sep_4, offsetof(CountryInfo, sep_4) == 70);
-CHECK(off_reserved, offsetof(CountryInfo, reserved) == 72);
-CHECK(off_am_string, offsetof(CountryInfo, am_string) == 76);
-CHECK(off_pm_string, offsetof(CountryInfo, pm_string) == 109);
-CHECK(off_reserved_tail, offsetof(CountryInfo, reserved_tail) == 142);
+IN(decimal_point, 0); IN(thousands_sep, 4); IN(grouping, 8); IN(int_curr_symbol, 12); IN(currency_symbol, 20);
+IN(mon_decimal_point, 24); IN(mon_thousands_sep, 28); IN(mon_grouping, 32); IN(positive_sign, 40);
+IN(negative_sign, 44); IN(int_frac_digits, 48); IN(frac_digits, 49); IN(p_cs_precedes, 50);
+IN(p_sep_by_space, 51); IN(n_cs_precedes, 52); IN(n_sep_by_space, 53); IN(p_sign_posn, 54);
+IN(n_sign_posn, 55); IN(code_page, 56); IN(country_code, 60); IN(sep_1, 64); IN(sep_2, 66); IN(sep_3, 68);
+IN(sep_4, 70); IN(reserved, 72); IN(am_string, 76); IN(pm_string, 109); IN(reserved_tail, 142);
 
 static int failures;
 

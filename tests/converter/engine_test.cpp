@@ -10,7 +10,8 @@
 namespace {
 
 using namespace std::literals;
-constexpr uint32_t kUnset = 0xDEADBEEF;
+using qtest::kUnset;
+using qtest::Widen;
 constexpr size_t kBad = size_t(-1), kShort = size_t(-2);
 
 struct R { int32_t status; uint32_t in, out, noMap; std::u16string text; bool intact; };
@@ -30,11 +31,6 @@ R Call(EngineStep step, const std::basic_string<In> &src, int32_t count, uint32_
 }
 R ToUni(const std::string &s, int32_t n, uint32_t sp) { return Call<uint16_t>(KXUToUnicode, s, n, sp); }
 R ToByte(const std::u16string &s, int32_t n, uint32_t sp) { return Call<char>(KXUToByte, s, n, sp); }
-std::u16string W(const std::string &s) {
-    std::u16string w;
-    for (const char c : s) w += char16_t(static_cast<unsigned char>(c));
-    return w;
-}
 
 TEST(Engine, AllStepsStopAlike) {
     struct Case { std::string text; int32_t count; uint32_t space; int32_t status; uint32_t n; };
@@ -47,7 +43,7 @@ TEST(Engine, AllStepsStopAlike) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.text.c_str() << " count " << c.count << " space " << c.space);
-        const std::u16string src = W(c.text), want = W(c.text.substr(0, c.n));
+        const std::u16string src = Widen(c.text), want = Widen(c.text.substr(0, c.n));
         std::u16string upper = want;
         for (char16_t &u : upper) u = char16_t(std::toupper(u));
         const R runs[] = {ToUni(c.text, c.count, c.space), ToByte(src, c.count, c.space),
@@ -91,7 +87,7 @@ TEST(Engine, BytesAndUnitsInEachEncoding) {
         qtest::LocaleScope locale(c.locale);
         const R r = c.toUni ? ToUni(c.bytes, c.count, c.space) : ToByte(c.units, c.count, c.space);
         EXPECT_TRUE(r.status == c.status && r.in == c.in && r.noMap == c.noMap) << "case " << (&c - cases);
-        EXPECT_TRUE(r.text == (c.toUni ? c.units : W(c.bytes)) && r.intact) << "case " << (&c - cases);
+        EXPECT_TRUE(r.text == (c.toUni ? c.units : Widen(c.bytes)) && r.intact) << "case " << (&c - cases);
     }
 }
 
@@ -123,7 +119,7 @@ TEST(Engine, AgreesWithLibcInEveryLocale) {
             const R r = ToByte(one, -1, 16);
             SCOPED_TRACE(testing::Message() << name << " unit " << int(unit));
             EXPECT_EQ(r.status, n == kBad ? CVT_E_NO_MAP : CVT_OK);
-            EXPECT_EQ(r.text, n == kBad ? u"" : W(std::string(want, n)));
+            EXPECT_EQ(r.text, n == kBad ? u"" : Widen(std::string(want, n)));
             EXPECT_EQ(r.noMap, n == kBad ? 1u : kUnset);
             if (n != kBad) {  // one byte short: nothing written, the unit given back
                 const R tight = ToByte(one + u"x", -1, uint32_t(n - 1));

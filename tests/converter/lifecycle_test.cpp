@@ -1,5 +1,5 @@
-// The record layout, loading, checking, resetting and unloading, the standard
-// records, and the two small helpers beside them.
+// Loading, checking, resetting and unloading, the standard records, and the
+// two small helpers beside them. The record layout is checked by the C consumer.
 #include <quemba/converter.h>
 
 #include <quemba_test.h>
@@ -8,19 +8,6 @@
 #include <cstring>
 
 namespace {
-
-// Callers load records in place in their own storage: the layout is fixed.
-#define AT(field, i386, x86_64) \
-    static_assert(offsetof(Converter, field) == (sizeof(void *) == 4 ? (i386) : (x86_64)), #field)
-static_assert(sizeof(Converter) == (sizeof(void *) == 4 ? 92 : 136));
-AT(signature, 0, 0); AT(loadTag, 4, 4); AT(refCount, 8, 8); AT(engineTag, 12, 12); AT(kind, 16, 16);
-AT(toUnicodeStep, 20, 24); AT(toByteStep, 24, 32); AT(auxFunction, 28, 40);
-AT(defaultSubUni, 32, 48); AT(defaultSubByte, 34, 50); AT(subUni, 36, 52);
-AT(subByte, 38, 54); AT(byteNoMapAction, 40, 56); AT(uniNoMapAction, 44, 60);
-AT(byteScanAction, 48, 64); AT(uniScanAction, 52, 68); AT(byteNoMapFixer, 56, 72);
-AT(uniNoMapFixer, 60, 80); AT(byteScanner, 64, 88); AT(uniScanner, 68, 96); AT(byteParser, 72, 104);
-AT(uniParser, 76, 112); AT(codePage, 80, 120); AT(subKind, 84, 124); AT(engineData, 88, 128);
-#undef AT
 
 const auto kDangling = reinterpret_cast<ConverterHandle>(uintptr_t{0x1234});
 
@@ -168,14 +155,12 @@ TEST(SmallHelpers, ConverterPathAndDecimalText) {
         EXPECT_TRUE(path[0] == '\0' && path.intact());
     }
     EXPECT_EQ(KXZGetConverterPath(0, nullptr), CVT_E_BAD_PARAMETER);
-    const std::pair<uint32_t, const char *> cases[] = {{0, "0"},       {7, "7"},         {10, "10"},
-                                                       {1000, "1000"}, {9009, "9009"},   {9999, "9999"},
-                                                       {10000, "9999"}, {0xFFFFFFFF, "9999"}};
+    const std::pair<uint32_t, const char *> cases[] = {{0, "0"}, {7, "7"}, {10, "10"}, {1000, "1000"},
+        {9009, "9009"}, {9999, "9999"}, {10000, "9999"}, {0xFFFFFFFF, "9999"}};
     for (const auto &[value, text] : cases) {
         qtest::Guarded<char> out(5, 'x');
         KXZIToA(value, out.data());
-        EXPECT_STREQ(out.data(), text);
-        EXPECT_TRUE(out.intact());
+        EXPECT_TRUE(std::string(out.data()) == text && out.intact()) << value;
     }
 }
 

@@ -27,14 +27,15 @@ private:
     ConverterHandle h_ = nullptr;
 };
 
-// What one call into a guarded buffer of `size` units left behind.
+// What one call into a guarded buffer of `size` units left behind: the
+// first `count` units (when inside the buffer), whether a 0 unit follows them
+// inside the buffer, and whether the canaries are untouched.
 template <typename Unit>
 struct Outcome {
     int32_t result = 0;
-    uint32_t count = 0xDEADBEEF;
-    std::basic_string<Unit> text;  // the first `count` units, when inside the buffer
-    bool terminated = false;       // a 0 unit right after them, inside the buffer
-    bool intact = false;           // canaries untouched
+    uint32_t count = qtest::kUnset;
+    std::basic_string<Unit> text;
+    bool terminated = false, intact = false;
 };
 
 template <typename Unit, typename Call>
@@ -51,21 +52,17 @@ Outcome<Unit> Guard(uint32_t size, Call call) {
 using UniToByteFn = int32_t (*)(ConverterHandle, char *, uint32_t, const uint16_t *, uint32_t *);
 using UniToUniFn = int32_t (*)(ConverterHandle, uint16_t *, uint32_t, const uint16_t *, uint32_t *);
 
-inline Outcome<char16_t> BytesToUni(ConverterHandle h, const std::string &src, int32_t length,
-                                    uint32_t size) {
+inline uint16_t *U16(char16_t *p) { return reinterpret_cast<uint16_t *>(p); }
+inline Outcome<char16_t> BytesToUni(ConverterHandle h, const std::string &src, int32_t length, uint32_t size) {
     return Guard<char16_t>(size, [&](char16_t *o, uint32_t n, uint32_t *c) {
-        return KXUXLenByteToUnicode(h, reinterpret_cast<uint16_t *>(o), n, src.c_str(), length, c);
+        return KXUXLenByteToUnicode(h, U16(o), n, src.c_str(), length, c);
     });
 }
-inline Outcome<char> UniToBytes(UniToByteFn fn, ConverterHandle h, const std::u16string &src,
-                                uint32_t size) {
+inline Outcome<char> UniToBytes(UniToByteFn fn, ConverterHandle h, const std::u16string &src, uint32_t size) {
     return Guard<char>(size, [&](char *o, uint32_t n, uint32_t *c) { return fn(h, o, n, qtest::U(src), c); });
 }
-inline Outcome<char16_t> UniToUni(UniToUniFn fn, ConverterHandle h, const std::u16string &src,
-                                  uint32_t size) {
-    return Guard<char16_t>(size, [&](char16_t *o, uint32_t n, uint32_t *c) {
-        return fn(h, reinterpret_cast<uint16_t *>(o), n, qtest::U(src), c);
-    });
+inline Outcome<char16_t> UniToUni(UniToUniFn fn, ConverterHandle h, const std::u16string &src, uint32_t size) {
+    return Guard<char16_t>(size, [&](char16_t *o, uint32_t n, uint32_t *c) { return fn(h, U16(o), n, qtest::U(src), c); });
 }
 
 // The byte form of s in the current locale; false if a unit has none.

@@ -7,7 +7,7 @@
 namespace {
 
 using namespace std::literals;
-constexpr uint32_t kUnset = 0xDEADBEEF;
+using qtest::kUnset;
 enum Which { kByte, kUni, kByteEuro, kUniEuro };
 
 // UTF-16 side texts are written as bytes; \x01 stands for U+20AC.
@@ -36,20 +36,17 @@ intptr_t Scan(Which which, const std::string &text, int32_t length) {
 TEST(Escapes, ScannersFindWholeEscapesInsideTheLength) {
     struct Case { Which which; std::string text; int32_t length; intptr_t found; };
     const Case cases[] = {
-        {kByte, "[00E9]", -1, 0},    {kByte, "[00e9]", -1, -1},  {kByte, "[00E9", -1, -1},
-        {kByte, "[0G00]", -1, -1},   {kByte, "[ 0E9]", -1, -1},  {kByte, "(00E9)", -1, -1},
-        {kByte, "ab[0041]", 8, 2},   {kByte, "ab[0041]", 7, -1}, {kByte, "[0041]", 6, 0},
-        {kByte, "[0041]", 5, -1},    {kByte, "[0041]", 0, -1},   {kByte, "abc[FFFF]", -1, 3},
-        {kByte, "[[0041]", -1, 1},   {kByte, "x[004", -1, -1},   {kByte, "", -1, -1},
-        {kByte, "[00\0" "41]"s, 7, -1},
-        {kUni, "x[7F]", -1, 1},      {kUni, "[7f]", -1, -1},     {kUni, "[7]", -1, -1},
-        {kUni, "[7F]", 4, 0},        {kUni, "[7F]", 3, -1},      {kUni, "ab[00]", 5, -1},
-        {kUni, "[[FF]", -1, 1},      {kUni, "[7\0F]"s, 5, -1},   {kUni, "", -1, -1},
-        {kByteEuro, "5\xCC", -1, 1}, {kByteEuro, "\xCC", 1, 0},  {kByteEuro, "ab\xCC", 2, -1},
+        {kByte, "[00E9]", -1, 0}, {kByte, "[00e9]", -1, -1}, {kByte, "[00E9", -1, -1}, {kByte, "[0G00]", -1, -1},
+        {kByte, "[ 0E9]", -1, -1}, {kByte, "(00E9)", -1, -1}, {kByte, "ab[0041]", 8, 2}, {kByte, "ab[0041]", 7, -1},
+        {kByte, "[0041]", 6, 0}, {kByte, "[0041]", 5, -1}, {kByte, "[0041]", 0, -1}, {kByte, "abc[FFFF]", -1, 3},
+        {kByte, "[[0041]", -1, 1}, {kByte, "x[004", -1, -1}, {kByte, "", -1, -1}, {kByte, "[00\0" "41]"s, 7, -1},
+        {kUni, "x[7F]", -1, 1}, {kUni, "[7f]", -1, -1}, {kUni, "[7]", -1, -1}, {kUni, "[7F]", 4, 0},
+        {kUni, "[7F]", 3, -1}, {kUni, "ab[00]", 5, -1}, {kUni, "[[FF]", -1, 1}, {kUni, "[7\0F]"s, 5, -1},
+        {kUni, "", -1, -1}, {kByteEuro, "5\xCC", -1, 1}, {kByteEuro, "\xCC", 1, 0}, {kByteEuro, "ab\xCC", 2, -1},
         {kByteEuro, "ab[0041]", -1, 2}, {kByteEuro, "ab[0041]", 7, -1}, {kByteEuro, "x[004\xCC", -1, 5},
-        {kByteEuro, "\xCC", 0, -1},  {kByteEuro, "a\0\xCC"s, 3, -1}, {kByteEuro, "", -1, -1},
-        {kUniEuro, "5\x01", -1, 1},  {kUniEuro, "5\x01", 1, -1}, {kUniEuro, "\x01", 0, -1},
-        {kUniEuro, "[41]", -1, -1},  {kUniEuro, "a\0\x01"s, 3, -1},
+        {kByteEuro, "\xCC", 0, -1}, {kByteEuro, "a\0\xCC"s, 3, -1}, {kByteEuro, "", -1, -1},
+        {kUniEuro, "5\x01", -1, 1}, {kUniEuro, "5\x01", 1, -1}, {kUniEuro, "\x01", 0, -1}, {kUniEuro, "[41]", -1, -1},
+        {kUniEuro, "a\0\x01"s, 3, -1},
     };
     for (const Case &c : cases) EXPECT_EQ(Scan(c.which, c.text, c.length), c.found) << "case " << (&c - cases);
     EXPECT_EQ(KXZUniScanner(nullptr, qtest::U(u"[\uFF17\uFF26]"), -1), nullptr);  // full-width digits
@@ -60,11 +57,9 @@ TEST(Escapes, FixersWriteWholeEscapesOrNothing) {
     struct Case { bool toBytes; std::string in; uint32_t space; int32_t result; std::string out; };
     const Case cases[] = {
         {false, "\x82\xA0", 8, CVT_OK, "[82][A0]"}, {false, "\x82\xA0", 7, CVT_E_BUFFER_FULL, ""},
-        {false, "\x82", 0, CVT_E_BUFFER_FULL, ""},  {false, "", 0, CVT_OK, ""},
-        {false, "\0\xFF\x5B"s, 13, CVT_OK, "[00][FF][5B]"},
-        {true, "\xE9", 6, CVT_OK, "[00E9]"},        {true, "\xE9\x01", 13, CVT_OK, "[00E9][20AC]"},
-        {true, "\x01", 5, CVT_E_BUFFER_FULL, ""},   {true, "\xE9\x01", 11, CVT_E_BUFFER_FULL, ""},
-        {true, "", 0, CVT_OK, ""},
+        {false, "\x82", 0, CVT_E_BUFFER_FULL, ""}, {false, "", 0, CVT_OK, ""}, {false, "\0\xFF\x5B"s, 13, CVT_OK, "[00][FF][5B]"},
+        {true, "\xE9\x01", 13, CVT_OK, "[00E9][20AC]"}, {true, "\x01", 5, CVT_E_BUFFER_FULL, ""},
+        {true, "\xE9\x01", 11, CVT_E_BUFFER_FULL, ""}, {true, "", 0, CVT_OK, ""},
     };
     for (const Case &c : cases) {
         uint32_t produced = kUnset;
@@ -92,19 +87,15 @@ TEST(Escapes, FixersWriteWholeEscapesOrNothing) {
 
 TEST(Escapes, ParsersConvertOneEscapeOrRefuse) {
     struct Case { Which which; std::string text; uint32_t space; int32_t result; uint16_t value; uint32_t consumed; };
+    const int32_t OK = CVT_OK, FULL = CVT_E_BUFFER_FULL, NOMAP = CVT_E_NO_MAP;
     const Case cases[] = {
-        {kByte, "[4E2D]", 1, CVT_OK, 0x4E2D, 6},   {kByte, "[0000]x", 3, CVT_OK, 0, 6},
-        {kByte, "[FFFF]", 1, CVT_OK, 0xFFFF, 6},   {kByte, "[4E2D]", 0, CVT_E_BUFFER_FULL, 0, kUnset},
+        {kByte, "[4E2D]", 1, OK, 0x4E2D, 6}, {kByte, "[0000]x", 3, OK, 0, 6}, {kByte, "[4E2D]", 0, FULL, 0, kUnset},
         // Not an escape, e.g. an incomplete character just before one.
-        {kByte, "\xC3[00E9]", 1, CVT_E_NO_MAP, 0, kUnset}, {kByte, "[4e2d]", 1, CVT_E_NO_MAP, 0, kUnset},
-        {kByte, "[4E", 1, CVT_E_NO_MAP, 0, kUnset},
-        {kUni, "[7F]", 1, CVT_OK, 0x7F, 4},        {kUni, "[00]x", 2, CVT_OK, 0, 4},
-        {kUni, "[7F]", 0, CVT_E_BUFFER_FULL, 0, kUnset}, {kUni, "x[7F]", 1, CVT_E_NO_MAP, 0, kUnset},
-        {kUni, "[7", 1, CVT_E_NO_MAP, 0, kUnset},
-        {kByteEuro, "\xCCx", 2, CVT_OK, 0x20AC, 1}, {kByteEuro, "[00CC]", 1, CVT_OK, 0xCC, 6},
-        {kByteEuro, "\xCC", 0, CVT_E_BUFFER_FULL, 0, kUnset}, {kByteEuro, "x", 1, CVT_E_NO_MAP, 0, kUnset},
-        {kUniEuro, "\x01\x01", 3, CVT_OK, 0xCC, 1}, {kUniEuro, "\x01", 0, CVT_E_BUFFER_FULL, 0, kUnset},
-        {kUniEuro, "[41]", 1, CVT_E_NO_MAP, 0, kUnset},
+        {kByte, "\xC3[00E9]", 1, NOMAP, 0, kUnset}, {kByte, "[4e2d]", 1, NOMAP, 0, kUnset}, {kByte, "[4E", 1, NOMAP, 0, kUnset},
+        {kUni, "[7F]", 1, OK, 0x7F, 4}, {kUni, "[00]x", 2, OK, 0, 4}, {kUni, "[7F]", 0, FULL, 0, kUnset},
+        {kUni, "x[7F]", 1, NOMAP, 0, kUnset}, {kUni, "[7", 1, NOMAP, 0, kUnset}, {kByteEuro, "\xCCx", 2, OK, 0x20AC, 1},
+        {kByteEuro, "[00CC]", 1, OK, 0xCC, 6}, {kByteEuro, "\xCC", 0, FULL, 0, kUnset}, {kByteEuro, "x", 1, NOMAP, 0, kUnset},
+        {kUniEuro, "\x01\x01", 3, OK, 0xCC, 1}, {kUniEuro, "\x01", 0, FULL, 0, kUnset}, {kUniEuro, "[41]", 1, NOMAP, 0, kUnset},
     };
     for (const Case &c : cases) {
         uint32_t produced = kUnset, consumed = kUnset, first = 0x7777;

@@ -15,12 +15,8 @@ using qtest::U;
 const char kBytes[] = "Gr\xc3\xbc\xc3\x9f" "e [00E9]\\x";
 const char16_t kUnits[] = u"Gr\u00fc\u00dfe \\\u00a5\u20a9\u20ac";
 
-using Call = int32_t (*)(bool shortcut, void *output, uint32_t size, uint32_t *count);
-struct Row {
-    const char *name;
-    bool bytes;  // output in bytes, else UTF-16
-    Call call;
-};
+// bytes: output in bytes, else UTF-16.
+struct Row { const char *name; bool bytes; int32_t (*call)(bool shortcut, void *output, uint32_t size, uint32_t *count); };
 
 #define O16 static_cast<uint16_t *>(o)
 #define O8 static_cast<char *>(o)
@@ -55,12 +51,7 @@ class Shortcuts : public qtest::StandardSetTest {};
 
 TEST_F(Shortcuts, BeforeInitAfterInitAndAfterTheLastRelease) {
     qtest::LocaleScope scope("en_US.UTF-8");
-    struct Mode {
-        uint32_t size;
-        bool lengthOnly;
-        int32_t loadedResult;
-    };
-    const Mode modes[] = {{24, false, CVT_OK}, {3, false, CVT_E_BUFFER_FULL}, {0, true, CVT_OK}};
+    const struct Mode { uint32_t size; bool lengthOnly; int32_t loadedResult; } modes[] = {{24, false, CVT_OK}, {3, false, CVT_E_BUFFER_FULL}, {0, true, CVT_OK}};
     auto check = [&](const char *phase, bool loaded) {
         for (const Row &row : kRows) {
             for (const Mode &m : modes) {

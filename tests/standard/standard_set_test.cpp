@@ -12,13 +12,8 @@ namespace {
 class StandardSet : public qtest::StandardSetTest {};
 
 enum Op { Init, Release, Override, UnloadByteUni, UnloadLowerCase };
-
-struct Step {
-    Op op;
-    uint32_t codePage;  // argument of Override; then byteUni's code page while loaded
-    int32_t result;
-    std::array<int32_t, 3> counts;
-};
+// codePage: the argument of Override; then byteUni's code page while loaded.
+struct Step { Op op; uint32_t codePage; int32_t result; std::array<int32_t, 3> counts; };
 
 int32_t Apply(const Step &s) {
     switch (s.op) {
@@ -51,11 +46,8 @@ TEST_F(StandardSet, ReferenceCountScripts) {
         for (size_t i = 0; i < kScripts[script].size(); ++i) {
             SCOPED_TRACE("script " + std::to_string(script) + " step " + std::to_string(i));
             const Step &s = kScripts[script][i];
-            EXPECT_EQ(Apply(s), s.result);
-            EXPECT_EQ(qtest::Counts(), s.counts);
-            if (s.counts[0] > 0) {
-                EXPECT_EQ(KXZStandardByteUni()->codePage, s.codePage);
-            }
+            EXPECT_TRUE(Apply(s) == s.result && qtest::Counts() == s.counts);
+            EXPECT_TRUE(s.counts[0] == 0 || KXZStandardByteUni()->codePage == s.codePage);
         }
     }
     EXPECT_EQ(semStandard, 0u);
@@ -74,8 +66,7 @@ TEST_F(StandardSet, OverrideToAnotherCodePageResetsSettings) {
     ASSERT_EQ(KXUSStandardUnicodeOverride(850), CVT_OK);
     ASSERT_EQ(KXUXGetSubUni(byteUni, &sub), CVT_OK);
     EXPECT_EQ(sub, 0xFFFD);
-    EXPECT_EQ(KXZCheckHandle(KXZStandardUpperCase(), CONVERTER_CASE), CVT_OK);
-    EXPECT_EQ(KXZStandardUpperCase()->subKind, CASE_UPPER);
+    EXPECT_TRUE(KXZCheckHandle(KXZStandardUpperCase(), CONVERTER_CASE) == CVT_OK && KXZStandardUpperCase()->subKind == CASE_UPPER);
 }
 
 }  // namespace

@@ -11,11 +11,15 @@
 
 namespace qtest {
 
+inline constexpr const char *kC = "C", *kLatin1 = "de_DE.ISO-8859-1", *kCp1251 = "ru_RU.CP1251",
+                            *kUtf8 = "en_US.UTF-8", *kEucJp = "ja_JP.EUC-JP";
+
+// An out-parameter value that no call under test produces.
+inline constexpr uint32_t kUnset = 0xDEADBEEF;
+
 // Every test locale; the generated ones come from LOCPATH.
 inline const std::vector<std::string> &AllLocales() {
-    static const std::vector<std::string> names = {
-        "C", "en_US.UTF-8", "de_DE.UTF-8", "de_DE.ISO-8859-1", "ja_JP.EUC-JP",
-        "fi_FI.UTF-8", "ru_RU.CP1251"};
+    static const std::vector<std::string> names = {kC, kUtf8, "de_DE.UTF-8", kLatin1, kEucJp, "fi_FI.UTF-8", kCp1251};
     return names;
 }
 
@@ -23,7 +27,8 @@ inline const std::vector<std::string> &AllLocales() {
 class LocaleScope {
 public:
     explicit LocaleScope(const std::string &name) : ok_(setlocale(LC_ALL, name.c_str()) != nullptr) {
-        EXPECT_TRUE(ok_) << "test locale " << name << " is missing (LOCPATH=" << (getenv("LOCPATH") ? getenv("LOCPATH") : "unset") << ")";
+        const char *path = getenv("LOCPATH");
+        EXPECT_TRUE(ok_) << "test locale " << name << " is missing (LOCPATH=" << (path ? path : "unset") << ")";
     }
     ~LocaleScope() { setlocale(LC_ALL, "C"); }
     LocaleScope(const LocaleScope &) = delete;
@@ -36,12 +41,23 @@ private:
 
 inline const uint16_t *U(const char16_t *s) { return reinterpret_cast<const uint16_t *>(s); }
 inline const uint16_t *U(const std::u16string &s) { return reinterpret_cast<const uint16_t *>(s.c_str()); }
-inline std::u16string S16(const uint16_t *p, size_t n) { return std::u16string(reinterpret_cast<const char16_t *>(p), n); }
+inline std::u16string S16(const uint16_t *p, size_t n) {
+    return std::u16string(reinterpret_cast<const char16_t *>(p), n);
+}
 inline std::u16string S16(const uint16_t *p) {
     size_t n = 0;
     while (p[n] != 0) ++n;
     return S16(p, n);
 }
+// Each byte as the unit of the same value, for tables written in bytes.
+inline std::u16string Widen(const std::string &s) {
+    std::u16string w;
+    for (const char c : s) w += char16_t(static_cast<unsigned char>(c));
+    return w;
+}
+// Offset of a result pointer from base, -1 for null.
+template <typename T>
+long Offset(const T *p, const T *base) { return p == nullptr ? -1 : p - base; }
 
 // A buffer of `size` units with canary units on both sides. Tests hand
 // data() and size() to the function under test, then check intact().
@@ -69,5 +85,12 @@ private:
     size_t size_;
     std::vector<T> store_;
 };
+
+// A guarded copy of s with its terminator.
+inline Guarded<char> GuardedCopy(const std::string &s) {
+    Guarded<char> buf(s.size() + 1);
+    std::memcpy(buf.data(), s.c_str(), s.size() + 1);
+    return buf;
+}
 
 }  // namespace qtest

@@ -1,0 +1,421 @@
+// Runs for the engine steps: whole stretches of characters converted at
+// once, with exactly the results that one libc call per character gives.
+// A run stops before anything it is not sure of (a NUL, the end of its
+// input or space, a byte or unit it does not handle); the step's
+// per-character loop takes it from there.
+//
+// The locale's codeset is read once per step. UTF-8 and ISO-8859-1 are
+// decoded and encoded here; codesets known to map ASCII to itself widen and
+// narrow ASCII here; everything else goes to libc in bulk
+// (mbsnrtowcs/wcsnrtombs), falling back to one character at a time around
+// anything bulk conversion cannot vouch for.
+#pragma once
+
+#include <langinfo.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quemba::detail {
+
+struct RunResult {
+    uint32_t consumed;
+    uint32_t produced;
+};
+
+enum class Codeset { Utf8, Latin1, AsciiSuperset, Other };
+
+// Compares with a literal byte by byte, stopping at the first difference,
+// so nothing past the end of `name` is read.
+template <size_t N>
+inline bool NameIs(const char *name, const char (&literal)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+        if (name[i] != literal[i]) return false;
+    }
+    return true;
+}
+
+inline Codeset CurrentCodeset() {
+    const char *name = nl_langinfo(CODESET);
+    switch (name[0]) {
+    case 'U':
+        return NameIs(name, "UTF-8") ? Codeset::Utf8 : Codeset::Other;
+    case 'I':
+        if (NameIs(name, "ISO-8859-1")) return Codeset::Latin1;
+        // Every ISO-8859 part is ASCII in its lower half.
+        return std::strncmp(name, "ISO-8859-", 9) == 0 ? Codeset::AsciiSuperset : Codeset::Other;
+    // Stateless codesets whose bytes 0x01-0x7F are ASCII, and in which a
+    // byte below 0x80 at a character boundary is that ASCII character.
+    case 'A':
+        return NameIs(name, "ANSI_X3.4-1968") ? Codeset::AsciiSuperset : Codeset::Other;
+    case 'E':
+        return NameIs(name, "EUC-JP") || NameIs(name, "EUC-KR") ? Codeset::AsciiSuperset : Codeset::Other;
+    case 'K':
+        return NameIs(name, "KOI8-R") || NameIs(name, "KOI8-U") ? Codeset::AsciiSuperset : Codeset::Other;
+    case 'C':
+        return std::strncmp(name, "CP125", 5) == 0 && name[5] >= '0' && name[5] <= '8' && name[6] == 0
+                   ? Codeset::AsciiSuperset
+                   : Codeset::Other;
+    default:
+        return Codeset::Other;
+    }
+}
+
+// How far a step with `space` output units can read: each unit it produces
+// consumes at most `longest` input units, and the margin gives the last
+// character it may examine more input than any character has. So a
+// measure bounded by this examines the same bytes as the full length would.
+inline uint32_t Reach(uint32_t space, uint32_t longest) {
+    const uint64_t bound = static_cast<uint64_t>(space) * longest + 16;
+    return bound >= UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bound);
+}
+
+// Input units before the NUL, at most `limit`.
+inline uint32_t Measure(const unsigned char *s, uint32_t limit) {
+    return static_cast<uint32_t>(strnlen(reinterpret_cast<const char *>(s), limit));
+}
+
+// The same for UTF-16 input.
+#if defined(__SSE2__)
+// Aligned 16-byte loads never cross a page, like libc's own string scans;
+// the bytes read past the NUL are never used.
+__attribute__((no_sanitize_address, no_sanitize_thread)) inline uint32_t UnitLength(const uint16_t *s, uint32_t max) {
+    uint32_t i = 0;
+    const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15;
+    if (misalign & 1) {
+        while (i < max && s[i] != 0) ++i;
+        return i;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const auto *block = reinterpret_cast<const __m128i *>(reinterpret_cast<uintptr_t>(s) - misalign);
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(block), zero)) >> misalign;
+    uint32_t base = 0;
+    uint32_t step = static_cast<uint32_t>(16 - misalign) / 2;
+    for (;;) {
+        if (mask != 0) {
+            const uint32_t at = base + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+            return at < max ? at : max;
+        }
+        base += step;
+        if (base >= max) return max;
+        step = 8;
+        ++block;
+        mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(block), zero));
+    }
+}
+#else
+inline uint32_t UnitLength(const uint16_t *s, uint32_t max) {
+    uint32_t i = 0;
+    while (i < max && s[i] != 0) ++i;
+    return i;
+}
+#endif
+
+inline uint32_t Measure(const uint16_t *s, uint32_t limit) { return UnitLength(s, limit); }
+
+// Widens bytes 0x01-0x7F (kLatin1: 0x01-0xFF) to units, up to n of them;
+// returns how many it took.
+template <bool kLatin1>
+inline uint32_t WidenRun(const unsigned char *s, uint16_t *d, uint32_t n) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (n - i >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        __m128i stop = _mm_cmpeq_epi8(v, zero);
+        if (!kLatin1) stop = _mm_or_si128(stop, v);
+        // The whole block is stored, inside the n units allowed; only the
+        // units before the first stop count as taken.
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i + 8), _mm_unpackhi_epi8(v, zero));
+        const int mask = _mm_movemask_epi8(stop);
+        if (mask != 0) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 16;
+    }
+    // Short strings: one block of eight.
+    if (n - i >= 8) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + i));
+        __m128i stop = _mm_cmpeq_epi8(v, zero);
+        if (!kLatin1) stop = _mm_or_si128(stop, v);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_unpacklo_epi8(v, zero));
+        const int mask = _mm_movemask_epi8(stop) & 0xFF;
+        if (mask != 0) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 8;
+    }
+#else
+    while (n - i >= 4) {
+        uint32_t w;
+        std::memcpy(&w, s + i, 4);
+        uint32_t stop = (w - 0x01010101u) & ~w & 0x80808080u;  // a zero byte
+        if (!kLatin1) stop |= w & 0x80808080u;
+        if (stop != 0) break;
+        d[i] = s[i];
+        d[i + 1] = s[i + 1];
+        d[i + 2] = s[i + 2];
+        d[i + 3] = s[i + 3];
+        i += 4;
+    }
+#endif
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c == 0 || (!kLatin1 && c >= 0x80)) break;
+        d[i] = c;
+        ++i;
+    }
+    return i;
+}
+
+// Narrows units 0x0001-0x007F (kLatin1: 0x0001-0x00FF) to bytes, up to n.
+template <bool kLatin1>
+inline uint32_t NarrowRun(const uint16_t *s, char *d, uint32_t n) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i high = _mm_set1_epi16(static_cast<short>(kLatin1 ? 0xFF00 : 0xFF80));
+    while (n - i >= 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 8));
+        // Per unit: all-ones where it narrows (not NUL, no high bits).
+        const __m128i okA = _mm_andnot_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
+        const __m128i okB = _mm_andnot_si128(_mm_cmpeq_epi16(b, zero), _mm_cmpeq_epi16(_mm_and_si128(b, high), zero));
+        // The whole block is stored, inside the n bytes allowed; only the
+        // bytes before the first unit that does not narrow count as taken.
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, b));
+        const int ok = _mm_movemask_epi8(_mm_packs_epi16(okA, okB));
+        if (ok != 0xFFFF) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(~ok)));
+        i += 16;
+    }
+    // Short strings: one block of eight.
+    if (n - i >= 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i okA = _mm_andnot_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, zero));
+        const int ok = _mm_movemask_epi8(_mm_packs_epi16(okA, zero)) & 0xFF;
+        if (ok != 0xFF) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(~ok)));
+        i += 8;
+    }
+#endif
+    while (i < n) {
+        const uint16_t u = s[i];
+        if (u == 0 || u > (kLatin1 ? 0xFF : 0x7F)) break;
+        d[i] = static_cast<char>(u);
+        ++i;
+    }
+    return i;
+}
+
+inline bool Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// UTF-8 to units: ASCII in blocks, and the 2- and 3-byte forms of BMP
+// characters outside the surrogates. Everything else (overlong and
+// surrogate forms, 4-byte forms, stray bytes, cut sequences) is left to libc.
+inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+    uint32_t i = 0, o = 0;
+    while (i < n && o < room) {
+        const unsigned char b0 = s[i];
+        if (b0 < 0x80) {
+            if (b0 == 0) break;
+            const uint32_t k = WidenRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
+            i += k;
+            o += k;
+        } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+            if (n - i < 2 || !Continuation(s[i + 1])) break;
+            d[o++] = static_cast<uint16_t>((b0 & 0x1F) << 6 | (s[i + 1] & 0x3F));
+            i += 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            // Runs of 3-byte forms (CJK text) in a tight loop.
+            const uint32_t start = o;
+            while (n - i >= 3 && o < room) {
+                const unsigned char c0 = s[i], c1 = s[i + 1], c2 = s[i + 2];
+                if ((c0 & 0xF0) != 0xE0 || !Continuation(c1) || !Continuation(c2)) break;
+                if ((c0 == 0xE0 && c1 < 0xA0) || (c0 == 0xED && c1 > 0x9F)) break;
+                d[o++] = static_cast<uint16_t>((c0 & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F));
+                i += 3;
+            }
+            if (o == start) break;
+        } else {
+            break;
+        }
+    }
+    return RunResult{i, o};
+}
+
+// Units to UTF-8, whole characters only; surrogate units are left to libc.
+inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+    uint32_t i = 0, o = 0;
+    auto *out = reinterpret_cast<unsigned char *>(d);
+    while (i < n && o < room) {
+        const uint16_t u = s[i];
+        if (u < 0x80) {
+            if (u == 0) break;
+            const uint32_t k = NarrowRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
+            i += k;
+            o += k;
+            continue;
+        }
+        if (u < 0x800) {
+            if (room - o < 2) break;
+            out[o] = static_cast<unsigned char>(0xC0 | u >> 6);
+            out[o + 1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+            o += 2;
+        } else {
+            // Runs of units that take 3 bytes (CJK text) in a tight loop.
+            const uint32_t start = i;
+            while (i < n && room - o >= 3) {
+                const uint16_t v = s[i];
+                if (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF)) break;
+                out[o] = static_cast<unsigned char>(0xE0 | v >> 12);
+                out[o + 1] = static_cast<unsigned char>(0x80 | (v >> 6 & 0x3F));
+                out[o + 2] = static_cast<unsigned char>(0x80 | (v & 0x3F));
+                o += 3;
+                ++i;
+            }
+            if (i == start) break;
+            continue;
+        }
+        ++i;
+    }
+    return RunResult{i, o};
+}
+
+// Characters a bulk libc call handles at once; after a bulk call that
+// could not vouch for its result, as many go one at a time.
+constexpr uint32_t kBulkChars = 256;
+
+class ToUnicodeRuns {
+public:
+    ToUnicodeRuns()
+        : codeset_(CurrentCodeset()),
+          longest_(codeset_ == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)) {}
+
+    uint32_t LongestChar() const { return longest_; }
+
+    RunResult Take(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        switch (codeset_) {
+        case Codeset::Utf8:
+            return Utf8ToUnits(s, n, d, room);
+        case Codeset::Latin1: {
+            const uint32_t k = WidenRun<true>(s, d, n < room ? n : room);
+            return RunResult{k, k};
+        }
+        case Codeset::AsciiSuperset: {
+            const uint32_t k = WidenRun<false>(s, d, n < room ? n : room);
+            if (k != 0) return RunResult{k, k};
+            return Bulk(s, n, d, room);
+        }
+        case Codeset::Other:
+            return Bulk(s, n, d, room);
+        }
+        return RunResult{0, 0};
+    }
+
+private:
+    RunResult Bulk(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        if (slow_ != 0) {
+            --slow_;
+            return RunResult{0, 0};
+        }
+        if (n == 0) return RunResult{0, 0};
+        wchar_t wide[kBulkChars];
+        std::mbstate_t state{};
+        const char *p = reinterpret_cast<const char *>(s);
+        const size_t want = room < kBulkChars ? room : kBulkChars;
+        // `want` characters fit in this many bytes, so the byte limit cuts
+        // no character that the count does not cut; it also keeps libc from
+        // measuring the whole rest of the input on every call.
+        const size_t limit = want * longest_ < n ? want * longest_ : n;
+        const size_t k = mbsnrtowcs(wide, &p, limit, want, &state);
+        // A rejected or cut character, or one beyond the BMP, is for the
+        // per-character loop to report; a NUL ends the run before it.
+        bool usable = k != static_cast<size_t>(-1) && k != 0 && std::mbsinit(&state) != 0;
+        uint32_t used = 0;
+        if (usable) {
+            if (p == nullptr) {
+                const void *nul = std::memchr(s, 0, limit);
+                used = static_cast<uint32_t>(static_cast<const unsigned char *>(nul) - s);
+            } else {
+                used = static_cast<uint32_t>(reinterpret_cast<const unsigned char *>(p) - s);
+            }
+            for (size_t j = 0; j < k && usable; ++j) usable = static_cast<uint32_t>(wide[j]) <= 0xFFFF && wide[j] != 0;
+        }
+        if (!usable) {
+            slow_ = kBulkChars;
+            return RunResult{0, 0};
+        }
+        for (size_t j = 0; j < k; ++j) d[j] = static_cast<uint16_t>(wide[j]);
+        return RunResult{used, static_cast<uint32_t>(k)};
+    }
+
+    Codeset codeset_;
+    uint32_t longest_;
+    uint32_t slow_ = 0;
+};
+
+class ToByteRuns {
+public:
+    ToByteRuns() : codeset_(CurrentCodeset()) {}
+
+    RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        switch (codeset_) {
+        case Codeset::Utf8:
+            return UnitsToUtf8(s, n, d, room);
+        case Codeset::Latin1: {
+            const uint32_t k = NarrowRun<true>(s, d, n < room ? n : room);
+            return RunResult{k, k};
+        }
+        case Codeset::AsciiSuperset: {
+            const uint32_t k = NarrowRun<false>(s, d, n < room ? n : room);
+            if (k != 0) return RunResult{k, k};
+            return Bulk(s, n, d, room);
+        }
+        case Codeset::Other:
+            return Bulk(s, n, d, room);
+        }
+        return RunResult{0, 0};
+    }
+
+private:
+    RunResult Bulk(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        if (slow_ != 0) {
+            --slow_;
+            return RunResult{0, 0};
+        }
+        // Only as many units as surely fit the space, so that the bulk
+        // result is used whole.
+        if (longest_ == 0) longest_ = static_cast<uint32_t>(MB_CUR_MAX);
+        const uint32_t fit = room / longest_ < kBulkChars ? room / longest_ : kBulkChars;
+        wchar_t wide[kBulkChars];
+        uint32_t k = 0;
+        while (k < fit && k < n && s[k] != 0) {
+            wide[k] = static_cast<wchar_t>(s[k]);
+            ++k;
+        }
+        if (k == 0) return RunResult{0, 0};
+        char bytes[kBulkChars * 4];
+        if (size_t{k} * longest_ > sizeof bytes) k = static_cast<uint32_t>(sizeof bytes / longest_);
+        std::mbstate_t state{};
+        const wchar_t *p = wide;
+        const size_t made = wcsnrtombs(bytes, &p, k, sizeof bytes, &state);
+        // A unit without a mapping, or bytes that do not all fit, are for
+        // the per-character loop to report.
+        if (made == static_cast<size_t>(-1) || made > room || p != wide + k) {
+            slow_ = kBulkChars;
+            return RunResult{0, 0};
+        }
+        std::memcpy(d, bytes, made);
+        return RunResult{k, static_cast<uint32_t>(made)};
+    }
+
+    Codeset codeset_;
+    uint32_t longest_ = 0;
+    uint32_t slow_ = 0;
+};
+
+}  // namespace quemba::detail

@@ -1,0 +1,422 @@
+// The byte/UTF-16 engine steps against a reference that makes one libc call
+// per character, in every test locale: every byte and byte pair, every 1- to
+// 3-byte sequence, structured 4-byte sequences, every BMP unit and random
+// text with errors, each with its status, counts, no-map length and output.
+// The steps take whole runs at once where they can; these comparisons hold
+// them to the per-character results.
+#include <quemba/converter.h>
+
+#include <quemba_test.h>
+
+#include <climits>
+#include <cstring>
+#include <cstdio>
+#include <cwchar>
+#include <random>
+
+namespace {
+
+using qtest::AllLocales;
+using qtest::LocaleScope;
+
+constexpr uint32_t kUnset = 0xDEADBEEF;
+// Output space of every comparison stays below this; no heap in the loops
+// that run millions of times.
+constexpr uint32_t kMaxOut = 4096;
+
+// Output units (or bytes, one per element) with the step's results.
+struct Output {
+    uint16_t units[kMaxOut];
+    uint32_t size = 0;
+    void push_back(uint16_t u) { units[size++] = u; }
+    const uint16_t *data() const { return units; }
+    bool operator==(const Output &o) const {
+        return size == o.size && std::memcmp(units, o.units, size * sizeof units[0]) == 0;
+    }
+};
+
+struct Result {
+    int32_t status = 0;
+    uint32_t consumed = kUnset;
+    uint32_t produced = kUnset;
+    uint32_t noMap = kUnset;
+    Output out;
+
+    bool operator==(const Result &o) const {
+        return status == o.status && consumed == o.consumed && produced == o.produced &&
+               noMap == o.noMap && out == o.out;
+    }
+};
+
+// Per-character reference of KXUToUnicode: the stop rules of every step and
+// one mbrtowc per character.
+Result RefToUnicode(const unsigned char *src, int32_t count, uint32_t space) {
+    Result r;
+    uint32_t in = 0;
+    if (count == 0) {
+        r.status = CVT_E_SOURCE_EXHAUSTED;
+    } else if (src[0] == 0) {
+        r.status = CVT_OK;
+    } else if (space == 0) {
+        r.status = CVT_E_BUFFER_FULL;
+    } else {
+        const bool counted = count > 0;
+        const uint32_t available =
+            counted ? static_cast<uint32_t>(count) : static_cast<uint32_t>(strlen(reinterpret_cast<const char *>(src)));
+        mbstate_t state{};
+        for (;;) {
+            wchar_t wide = 0;
+            const size_t n = mbrtowc(&wide, reinterpret_cast<const char *>(src + in), available - in, &state);
+            if (n == static_cast<size_t>(-2)) {
+                if (counted) {
+                    r.status = CVT_E_SOURCE_EXHAUSTED;
+                } else {
+                    r.noMap = available - in;
+                    in = available;
+                    r.status = CVT_E_NO_MAP;
+                }
+                break;
+            }
+            if (n == static_cast<size_t>(-1) || n == 0) {
+                in += 1;
+                r.noMap = 1;
+                r.status = CVT_E_NO_MAP;
+                break;
+            }
+            if (static_cast<uint32_t>(wide) > 0xFFFF) {
+                in += static_cast<uint32_t>(n);
+                r.noMap = static_cast<uint32_t>(n);
+                r.status = CVT_E_NO_MAP;
+                break;
+            }
+            r.out.push_back(static_cast<uint16_t>(wide));
+            in += static_cast<uint32_t>(n);
+            if (counted && in == static_cast<uint32_t>(count)) {
+                r.status = CVT_E_SOURCE_EXHAUSTED;
+                break;
+            }
+            if (r.out.size == space) {
+                r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+                break;
+            }
+            if (src[in] == 0) {
+                r.status = CVT_OK;
+                break;
+            }
+        }
+    }
+    r.consumed = in;
+    r.produced = r.out.size;
+    return r;
+}
+
+// Per-character reference of KXUToByte: one wcrtomb per unit.
+Result RefToByte(const uint16_t *src, int32_t count, uint32_t space) {
+    Result r;
+    uint32_t in = 0;
+    if (count == 0) {
+        r.status = CVT_E_SOURCE_EXHAUSTED;
+    } else if (src[0] == 0) {
+        r.status = CVT_OK;
+    } else if (space == 0) {
+        r.status = CVT_E_BUFFER_FULL;
+    } else {
+        const bool counted = count > 0;
+        mbstate_t state{};
+        for (;;) {
+            char scratch[MB_LEN_MAX];
+            const size_t n = wcrtomb(scratch, static_cast<wchar_t>(src[in]), &state);
+            if (n == static_cast<size_t>(-1)) {
+                in += 1;
+                r.noMap = 1;
+                r.status = CVT_E_NO_MAP;
+                break;
+            }
+            if (n > space - r.out.size) {
+                r.status = CVT_E_BUFFER_FULL;
+                break;
+            }
+            for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
+            in += 1;
+            if (counted && in == static_cast<uint32_t>(count)) {
+                r.status = CVT_E_SOURCE_EXHAUSTED;
+                break;
+            }
+            if (r.out.size == space) {
+                r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+                break;
+            }
+            if (src[in] == 0) {
+                r.status = CVT_OK;
+                break;
+            }
+        }
+    }
+    r.consumed = in;
+    r.produced = r.out.size;
+    return r;
+}
+
+// The step writes into `space` units followed by a canary.
+Result OurToUnicode(const unsigned char *src, int32_t count, uint32_t space) {
+    uint16_t out[kMaxOut + 1];
+    for (uint32_t i = 0; i <= space; ++i) out[i] = 0xA5A5;
+    Result r;
+    r.status = KXUToUnicode(0, src, out, count, space, &r.consumed, &r.produced, &r.noMap);
+    for (uint32_t i = 0; i < r.produced && i < space; ++i) r.out.push_back(out[i]);
+    if (out[space] != 0xA5A5) r.status = 12345;  // wrote past its space
+    return r;
+}
+
+Result OurToByte(const uint16_t *src, int32_t count, uint32_t space) {
+    char out[kMaxOut + 1];
+    for (uint32_t i = 0; i <= space; ++i) out[i] = static_cast<char>(0xA5);
+    Result r;
+    r.status = KXUToByte(0, src, out, count, space, &r.consumed, &r.produced, &r.noMap);
+    for (uint32_t i = 0; i < r.produced && i < space; ++i) r.out.push_back(static_cast<unsigned char>(out[i]));
+    if (out[space] != static_cast<char>(0xA5)) r.status = 12345;
+    return r;
+}
+
+std::string Hex(const void *p, size_t n, size_t unit) {
+    std::string s;
+    char buf[8];
+    for (size_t i = 0; i < n; ++i) {
+        if (unit == 1) std::snprintf(buf, sizeof buf, "%02X ", static_cast<const unsigned char *>(p)[i]);
+        else std::snprintf(buf, sizeof buf, "%04X ", static_cast<const uint16_t *>(p)[i]);
+        s += buf;
+    }
+    return s;
+}
+
+std::string Describe(const Result &r) {
+    return "status " + std::to_string(r.status) + " consumed " + std::to_string(r.consumed) + " produced " +
+           std::to_string(r.produced) + " noMap " + std::to_string(r.noMap) + " out " +
+           Hex(r.out.data(), r.out.size, 2);
+}
+
+// Collects differences; reports the first few in full.
+class Differences {
+public:
+    explicit Differences(std::string locale) : locale_(std::move(locale)) {}
+    template <typename Unit>
+    void Compare(const Result &ref, const Result &got, const Unit *src, size_t n, int32_t count, uint32_t space) {
+        ++checked_;
+        if (ref == got) return;
+        if (++count_ <= 5) {
+            ADD_FAILURE() << locale_ << ": input " << Hex(src, n, sizeof(Unit)) << "count " << count << " space "
+                          << space << "\n  reference: " << Describe(ref) << "\n  engine:    " << Describe(got);
+        }
+    }
+    ~Differences() {
+        EXPECT_EQ(count_, 0u) << locale_ << ": " << count_ << " of " << checked_ << " comparisons differ";
+        EXPECT_GT(checked_, 0u);
+    }
+
+private:
+    std::string locale_;
+    size_t count_ = 0;
+    size_t checked_ = 0;
+};
+
+void CheckBytes(Differences &d, const unsigned char *src, size_t n, int32_t count, uint32_t space) {
+    d.Compare(RefToUnicode(src, count, space), OurToUnicode(src, count, space), src, n, count, space);
+}
+
+void CheckUnits(Differences &d, const uint16_t *src, size_t n, int32_t count, uint32_t space) {
+    d.Compare(RefToByte(src, count, space), OurToByte(src, count, space), src, n, count, space);
+}
+
+class EngineDifferential : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EngineDifferential, EverySingleByteAndBytePair) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    Differences d(GetParam());
+    unsigned char s[4] = {0, 0, 0, 0};
+    for (int a = 0; a < 256; ++a) {
+        s[0] = static_cast<unsigned char>(a);
+        s[1] = 0;
+        CheckBytes(d, s, 1, -1, 4);
+        CheckBytes(d, s, 1, 1, 4);
+        CheckBytes(d, s, 1, 1, 1);
+        for (int b = 0; b < 256; ++b) {
+            s[1] = static_cast<unsigned char>(b);
+            s[2] = 0;
+            CheckBytes(d, s, 2, -1, 4);
+            CheckBytes(d, s, 2, 2, 4);
+            CheckBytes(d, s, 2, 2, 1);
+            CheckBytes(d, s, 2, 1, 4);
+        }
+    }
+}
+
+// Every 3-byte sequence, in the encodings the steps decode themselves.
+class EngineDifferentialThreeBytes : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EngineDifferentialThreeBytes, EveryThreeByteSequence) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    Differences d(GetParam());
+    unsigned char s[4] = {0, 0, 0, 0};
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            for (int c = 0; c < 256; ++c) {
+                s[0] = static_cast<unsigned char>(a);
+                s[1] = static_cast<unsigned char>(b);
+                s[2] = static_cast<unsigned char>(c);
+                CheckBytes(d, s, 3, 3, 8);
+            }
+        }
+    }
+}
+
+TEST_P(EngineDifferential, StructuredFourByteSequences) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    Differences d(GetParam());
+    const unsigned char tails[] = {0x00, 0x41, 0x80, 0x8F, 0x90, 0xBF, 0xC0, 0xFF};
+    unsigned char s[6] = {0, 0, 0, 0, 0, 0};
+    for (int a = 0xE0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            for (unsigned char c : tails) {
+                for (unsigned char e : tails) {
+                    s[0] = static_cast<unsigned char>(a);
+                    s[1] = static_cast<unsigned char>(b);
+                    s[2] = c;
+                    s[3] = e;
+                    s[4] = 0;
+                    CheckBytes(d, s, 4, 4, 8);
+                    CheckBytes(d, s, 4, -1, 8);
+                }
+            }
+            // Every continuation pair behind this lead and second byte.
+            for (int c = 0x80; c < 0xC0 && b >= 0x80 && b < 0xC0; ++c) {
+                s[0] = static_cast<unsigned char>(a);
+                s[1] = static_cast<unsigned char>(b);
+                s[2] = static_cast<unsigned char>(c);
+                s[3] = 0x80 | static_cast<unsigned char>(c & 0x3F);
+                s[4] = 'z';
+                s[5] = 0;
+                CheckBytes(d, s, 5, -1, 8);
+                CheckBytes(d, s, 5, 3, 8);
+            }
+        }
+    }
+}
+
+TEST_P(EngineDifferential, EveryBmpUnit) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    Differences d(GetParam());
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+        const uint16_t alone[2] = {static_cast<uint16_t>(u), 0};
+        for (uint32_t space : {1u, 2u, 3u, 8u}) {
+            CheckUnits(d, alone, 1, -1, space);
+            CheckUnits(d, alone, 1, 1, space);
+        }
+        const uint16_t framed[4] = {'a', static_cast<uint16_t>(u), 'b', 0};
+        CheckUnits(d, framed, 3, -1, 16);
+        CheckUnits(d, framed, 3, 2, 16);
+        CheckUnits(d, framed, 3, -1, 3);
+        // The bytes of this unit, back again.
+        char bytes[MB_LEN_MAX + 1];
+        mbstate_t state{};
+        const size_t n = wcrtomb(bytes, static_cast<wchar_t>(u), &state);
+        if (n != static_cast<size_t>(-1)) {
+            bytes[n] = 0;
+            const auto *b = reinterpret_cast<const unsigned char *>(bytes);
+            CheckBytes(d, b, n, -1, 4);
+            CheckBytes(d, b, n, static_cast<int32_t>(n), 1);
+        }
+    }
+}
+
+// Random text: runs of ASCII, characters of the locale's encoding, bytes
+// or units it rejects, NULs, cut at random counts and spaces.
+TEST_P(EngineDifferential, RandomTextWithErrors) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    Differences d(GetParam());
+    std::mt19937 rng(20261206);
+    auto below = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<uint16_t> units;
+        std::string bytes;
+        const uint32_t pieces = 1 + below(12);
+        for (uint32_t p = 0; p < pieces; ++p) {
+            switch (below(10)) {
+            case 0: case 1: case 2: case 3: {  // ASCII run, long enough for whole blocks
+                const uint32_t n = below(48);
+                for (uint32_t i = 0; i < n; ++i) {
+                    const char c = static_cast<char>(0x20 + below(0x5F));
+                    bytes += c;
+                    units.push_back(static_cast<uint16_t>(c));
+                }
+                break;
+            }
+            case 4: case 5: case 6: {  // European, Japanese or any BMP characters
+                const uint32_t n = 1 + below(8);
+                for (uint32_t i = 0; i < n; ++i) {
+                    const uint32_t kind = below(4);
+                    const uint16_t u = static_cast<uint16_t>(kind == 0   ? 0x80 + below(0x480)
+                                                             : kind == 1 ? 0x3041 + below(0x5E)
+                                                             : kind == 2 ? 0x4E00 + below(0x2000)
+                                                                         : 1 + below(0xFFFF));
+                    units.push_back(u);
+                    char mb[MB_LEN_MAX];
+                    mbstate_t state{};
+                    const size_t k = wcrtomb(mb, static_cast<wchar_t>(u), &state);
+                    if (k != static_cast<size_t>(-1)) bytes.append(mb, k);
+                }
+                break;
+            }
+            case 7: {  // a character beyond the BMP, as the encoding writes it
+                char mb[MB_LEN_MAX];
+                mbstate_t state{};
+                const size_t k = wcrtomb(mb, static_cast<wchar_t>(0x10000 + below(0x100000)), &state);
+                if (k != static_cast<size_t>(-1)) bytes.append(mb, k);
+                units.push_back(static_cast<uint16_t>(0xD800 + below(0x800)));
+                break;
+            }
+            case 8:  // stray bytes
+                bytes += static_cast<char>(0x80 + below(0x80));
+                break;
+            default:  // an early NUL, rarely
+                if (below(4) == 0) {
+                    bytes += '\0';
+                    units.push_back(0);
+                }
+                break;
+            }
+        }
+        // Exactly sized storage: an overread is a sanitizer report.
+        std::vector<unsigned char> b(bytes.begin(), bytes.end());
+        b.push_back(0);
+        const uint32_t blen = static_cast<uint32_t>(bytes.size());
+        const int32_t bcount = below(3) == 0 ? -1 : static_cast<int32_t>(below(blen + 1));
+        const uint32_t bspace = below(4) == 0 ? blen + 1 : below(blen + 2);
+        CheckBytes(d, b.data(), b.size(), bcount, bspace);
+
+        units.push_back(0);
+        const uint32_t ulen = static_cast<uint32_t>(units.size() - 1);
+        const int32_t ucount = below(3) == 0 ? -1 : static_cast<int32_t>(below(ulen + 1));
+        const uint32_t uspace = below(4) == 0 ? ulen * 3 + 3 : below(ulen * 3 + 2);
+        CheckUnits(d, units.data(), units.size(), ucount, uspace);
+    }
+}
+
+std::string LocaleName(const ::testing::TestParamInfo<std::string> &info) {
+    std::string name = info.param;
+    for (char &c : name) {
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, EngineDifferential, ::testing::ValuesIn(AllLocales()), LocaleName);
+INSTANTIATE_TEST_SUITE_P(Locales, EngineDifferentialThreeBytes,
+                         ::testing::Values(std::string("en_US.UTF-8"), std::string("de_DE.ISO-8859-1")),
+                         LocaleName);
+
+}  // namespace
