@@ -127,16 +127,16 @@ inline uint32_t WidenRun(const unsigned char *s, uint16_t *d, uint32_t n) {
     uint32_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
+    // A block is stored only when all of it is taken: the units after the
+    // last one taken belong to the caller (the step reports as produced
+    // exactly what it wrote). The block with the stop goes to the loop below.
     while (n - i >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
         __m128i stop = _mm_cmpeq_epi8(v, zero);
         if (!kLatin1) stop = _mm_or_si128(stop, v);
-        // The whole block is stored, inside the n units allowed; only the
-        // units before the first stop count as taken.
+        if (_mm_movemask_epi8(stop) != 0) break;
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_unpacklo_epi8(v, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i + 8), _mm_unpackhi_epi8(v, zero));
-        const int mask = _mm_movemask_epi8(stop);
-        if (mask != 0) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
         i += 16;
     }
     // Short strings: one block of eight.
@@ -144,10 +144,10 @@ inline uint32_t WidenRun(const unsigned char *s, uint16_t *d, uint32_t n) {
         const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + i));
         __m128i stop = _mm_cmpeq_epi8(v, zero);
         if (!kLatin1) stop = _mm_or_si128(stop, v);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_unpacklo_epi8(v, zero));
-        const int mask = _mm_movemask_epi8(stop) & 0xFF;
-        if (mask != 0) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-        i += 8;
+        if ((_mm_movemask_epi8(stop) & 0xFF) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_unpacklo_epi8(v, zero));
+            i += 8;
+        }
     }
 #else
     while (n - i >= 4) {
@@ -185,21 +185,20 @@ inline uint32_t NarrowRun(const uint16_t *s, char *d, uint32_t n) {
         // Per unit: all-ones where it narrows (not NUL, no high bits).
         const __m128i okA = _mm_andnot_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
         const __m128i okB = _mm_andnot_si128(_mm_cmpeq_epi16(b, zero), _mm_cmpeq_epi16(_mm_and_si128(b, high), zero));
-        // The whole block is stored, inside the n bytes allowed; only the
-        // bytes before the first unit that does not narrow count as taken.
+        // Stored only when every unit narrows: the bytes after the last one
+        // taken belong to the caller. The block with the stop goes below.
+        if (_mm_movemask_epi8(_mm_packs_epi16(okA, okB)) != 0xFFFF) break;
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, b));
-        const int ok = _mm_movemask_epi8(_mm_packs_epi16(okA, okB));
-        if (ok != 0xFFFF) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(~ok)));
         i += 16;
     }
     // Short strings: one block of eight.
     if (n - i >= 8) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
         const __m128i okA = _mm_andnot_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, zero));
-        const int ok = _mm_movemask_epi8(_mm_packs_epi16(okA, zero)) & 0xFF;
-        if (ok != 0xFF) return i + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(~ok)));
-        i += 8;
+        if ((_mm_movemask_epi8(_mm_packs_epi16(okA, zero)) & 0xFF) == 0xFF) {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, zero));
+            i += 8;
+        }
     }
 #endif
     while (i < n) {
