@@ -68,13 +68,7 @@ Result Model(const char *src, int32_t length, int32_t action, uint16_t subUni) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
 
     // The converter: allocated for code page 0, for a chosen code page, or

@@ -25,13 +25,7 @@ int32_t CompareModel(const uint16_t *a, const uint16_t *b, uint32_t n, bool coun
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
     const bool upper = in.ConsumeBool();
     const bool standard = in.ConsumeBool();

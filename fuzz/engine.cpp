@@ -7,101 +7,19 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "engine_reference.h"
 #include "fuzz_common.h"
 
 namespace {
 
-struct Step {
-    int32_t status = 0;
-    uint32_t consumed = 0, produced = 0, noMap = 0xDEADBEEF;
-    std::vector<uint16_t> units;  // UTF-16 output
-    std::string bytes;            // byte output
-};
-
-// Byte -> UTF-16 step: one mbrtowc per character; an invalid sequence is
-// one unmappable byte, a character above U+FFFF unmappable as a whole, an
-// incomplete one at a NUL runs to it.
-Step ToUnicodeModel(const char *src, int32_t count, uint32_t space) {
-    Step s;
-    if (count == 0) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-    if (src[0] == 0) return s.status = CVT_OK, s;
-    if (space == 0) return s.status = CVT_E_BUFFER_FULL, s;
-    const bool counted = count > 0;
-    const size_t avail = counted ? static_cast<size_t>(count) : std::strlen(src);
-    std::mbstate_t st{};
-    for (;;) {
-        wchar_t w = 0;
-        const size_t n = std::mbrtowc(&w, src + s.consumed, avail - s.consumed, &st);
-        if (n == static_cast<size_t>(-2)) {
-            if (counted) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-            s.noMap = static_cast<uint32_t>(avail - s.consumed);
-            s.consumed = static_cast<uint32_t>(avail);
-            return s.status = CVT_E_NO_MAP, s;
-        }
-        if (n == static_cast<size_t>(-1) || n == 0) {
-            s.noMap = 1;
-            s.consumed += 1;
-            return s.status = CVT_E_NO_MAP, s;
-        }
-        s.consumed += static_cast<uint32_t>(n);
-        if (static_cast<uint32_t>(w) > 0xFFFF) {
-            s.noMap = static_cast<uint32_t>(n);
-            return s.status = CVT_E_NO_MAP, s;
-        }
-        s.units.push_back(static_cast<uint16_t>(w));
-        ++s.produced;
-        if (counted && s.consumed == static_cast<uint32_t>(count)) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-        if (s.produced == space) return s.status = src[s.consumed] == 0 ? CVT_OK : CVT_E_BUFFER_FULL, s;
-        if (src[s.consumed] == 0) return s.status = CVT_OK, s;
-    }
-}
-
-// UTF-16 -> bytes (kind 0), upper (1), lower (2): one unit per character.
-Step FromUnitsModel(int kind, const uint16_t *src, int32_t count, uint32_t space) {
-    Step s;
-    if (count == 0) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-    if (src[0] == 0) return s.status = CVT_OK, s;
-    if (space == 0) return s.status = CVT_E_BUFFER_FULL, s;
-    uint32_t left = static_cast<uint32_t>(count);
-    std::mbstate_t st{};
-    for (;;) {
-        const wint_t u = src[s.consumed];
-        if (kind == 0) {
-            char buf[MB_LEN_MAX];
-            const size_t n = std::wcrtomb(buf, static_cast<wchar_t>(u), &st);
-            if (n == static_cast<size_t>(-1)) {
-                s.consumed += 1;
-                s.noMap = 1;
-                return s.status = CVT_E_NO_MAP, s;
-            }
-            if (n > space - s.produced) return s.status = CVT_E_BUFFER_FULL, s;
-            s.bytes.append(buf, n);
-            s.produced += static_cast<uint32_t>(n);
-        } else {
-            s.units.push_back(static_cast<uint16_t>(kind == 1 ? std::towupper(u) : std::towlower(u)));
-            s.produced += 1;
-        }
-        s.consumed += 1;
-        if (--left == 0) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-        if (s.produced == space) return s.status = src[s.consumed] == 0 ? CVT_OK : CVT_E_BUFFER_FULL, s;
-        if (src[s.consumed] == 0) return s.status = CVT_OK, s;
-    }
-}
-
-void CheckSame(const Step &m, int32_t status, uint32_t consumed, uint32_t produced, uint32_t noMap) {
+void CheckSame(const qref::Result &m, int32_t status, uint32_t consumed, uint32_t produced, uint32_t noMap) {
     FUZZ_CHECK(status == m.status && consumed == m.consumed && produced == m.produced);
-    FUZZ_CHECK(status == CVT_E_NO_MAP ? noMap == m.noMap : noMap == 0xDEADBEEF);
+    FUZZ_CHECK(status == CVT_E_NO_MAP ? noMap == m.noMap : noMap == qref::kUnset);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
     const uint32_t space = in.ConsumeIntegralInRange<uint32_t>(0, 64);
 
@@ -117,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         uint32_t consumed = 0xDEADBEEF, produced = 0xDEADBEEF, noMap = 0xDEADBEEF;
         const int32_t r = KXUToUnicode(0, src, out.data(), count, space, &consumed, &produced, &noMap);
         FUZZ_CHECK(out.intact());
-        const Step m = ToUnicodeModel(src, count, space);
+        const qref::Result m = qref::ToUnicode(src, count, space);
         CheckSame(m, r, consumed, produced, noMap);
-        FUZZ_CHECK(out.prefix(produced) == m.units);
+        FUZZ_CHECK(std::equal(m.out.data(), m.out.data() + m.out.size, out.data()));
         for (size_t i = produced; i < space; ++i) FUZZ_CHECK(out[i] == out.kFill);
         break;
     }
@@ -133,14 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::vector<uint16_t> block(text.begin(), text.begin() + (count > 0 ? count : 0));
         const uint16_t *src = count > 0 ? block.data() : text.data();
         uint32_t consumed = 0xDEADBEEF, produced = 0xDEADBEEF, noMap = 0xDEADBEEF;
-        const Step m = FromUnitsModel(kind, src, count, space);
+        const qref::Result m = qref::FromUnits(static_cast<qref::Map>(kind), src, count, space);
         if (kind == 0) {
             qfuzz::Guarded<char> out(space);
             const int32_t r = KXUToByte(0, src, out.data(), count, space, &consumed, &produced, &noMap);
             FUZZ_CHECK(out.intact());
             CheckSame(m, r, consumed, produced, noMap);
-            const std::vector<char> got = out.prefix(produced);
-            FUZZ_CHECK(std::string(got.begin(), got.end()) == m.bytes);
+            FUZZ_CHECK(std::string(out.data(), produced) == m.out.bytes());
             for (size_t i = produced; i < space; ++i) FUZZ_CHECK(out[i] == out.kFill);
         } else {
             qfuzz::Guarded<uint16_t> out(space);
@@ -148,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                                                   &consumed, &produced, &noMap);
             FUZZ_CHECK(out.intact());
             CheckSame(m, r, consumed, produced, noMap);
-            FUZZ_CHECK(out.prefix(produced) == m.units);
+            FUZZ_CHECK(std::equal(m.out.data(), m.out.data() + m.out.size, out.data()));
             for (size_t i = produced; i < space; ++i) FUZZ_CHECK(out[i] == out.kFill);
         }
         break;

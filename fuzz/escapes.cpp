@@ -34,13 +34,7 @@ const T *ScanModel(const T *src, int32_t length, size_t width, bool euro, T euro
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     ConverterHandle h = nullptr;
     const uint32_t codePage = in.ConsumeBool() ? 0u : (in.ConsumeBool() ? 850u : in.ConsumeIntegral<uint16_t>());
     FUZZ_CHECK(KXZLoadByteUnicodeConverter(codePage, 1, &h) == CVT_OK);

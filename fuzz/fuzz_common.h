@@ -23,6 +23,9 @@
 
 namespace qfuzz {
 
+// Each target's body; fuzz_main.cpp gives libFuzzer its entry points.
+int FuzzOne(FuzzedDataProvider &in);
+
 inline const char *const kLocales[] = {
     "C",           "en_US.UTF-8",  "de_DE.UTF-8", "de_DE.ISO-8859-1", "ja_JP.EUC-JP",
     "fi_FI.UTF-8", "ru_RU.CP1251", "qz_QZ.UTF-8", "qy_QY.UTF-8"};

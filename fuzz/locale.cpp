@@ -94,13 +94,7 @@ void CheckRecord(const uint8_t *raw, const EnvFacts &env) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     // The environment: LANG, and sometimes LC_ALL or one category over it.
     setenv("LANG", PickName(in), 1);
     for (const char *var : {"LC_ALL", "LC_TIME", "LC_TELEPHONE"}) {

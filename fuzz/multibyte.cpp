@@ -105,13 +105,7 @@ std::string Radix(uint32_t v, int radix) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
     const int which = in.ConsumeIntegralInRange(0, 9);
     const std::string a = qfuzz::ConsumeBytes(in, 120);

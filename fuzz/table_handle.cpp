@@ -71,13 +71,7 @@ Bytes UnicodeModel(const uint16_t *u, uint8_t sub, uint32_t room) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
     const uint32_t handle = in.ConsumeIntegral<uint32_t>();
     const uint32_t outSize = in.ConsumeIntegralInRange<uint32_t>(0, 300);

@@ -81,13 +81,7 @@ using UntermFn = int32_t (*)(ConverterHandle, char *, uint32_t, const uint16_t *
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
 
     const int how = in.ConsumeIntegralInRange(0, 2);

@@ -29,13 +29,7 @@ int32_t Cmp(const uint16_t *a, const uint16_t *b, uint64_t n, bool fold) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    qfuzz::InitEnvironment();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     qfuzz::PickLocale(in);
     const Str s = qfuzz::ConsumeUnits(in, 80);
     Str t = qfuzz::ConsumeUnits(in, 20);

@@ -65,8 +65,7 @@ std::string Encode(const std::vector<uint16_t> &units) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    FuzzedDataProvider in(data, size);
+int qfuzz::FuzzOne(FuzzedDataProvider &in) {
     if (in.ConsumeBool()) {
         // UTF-8 in.
         const std::string text = qfuzz::ConsumeBytes(in, 500);

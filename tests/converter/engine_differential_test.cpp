@@ -6,6 +6,7 @@
 // them to the per-character results.
 #include <quemba/converter.h>
 
+#include <engine_reference.h>
 #include <quemba_test.h>
 
 #include <climits>
@@ -20,143 +21,8 @@ namespace {
 using qtest::AllLocales;
 using qtest::LocaleScope;
 
-constexpr uint32_t kUnset = 0xDEADBEEF;
-// Output space of every comparison stays below this; no heap in the loops
-// that run millions of times.
-constexpr uint32_t kMaxOut = 4096;
-
-// Output units (or bytes, one per element) with the step's results.
-struct Output {
-    uint16_t units[kMaxOut];
-    uint32_t size = 0;
-    void push_back(uint16_t u) { units[size++] = u; }
-    const uint16_t *data() const { return units; }
-    bool operator==(const Output &o) const {
-        return size == o.size && std::memcmp(units, o.units, size * sizeof units[0]) == 0;
-    }
-};
-
-struct Result {
-    int32_t status = 0;
-    uint32_t consumed = kUnset;
-    uint32_t produced = kUnset;
-    uint32_t noMap = kUnset;
-    Output out;
-
-    bool operator==(const Result &o) const {
-        return status == o.status && consumed == o.consumed && produced == o.produced &&
-               noMap == o.noMap && out == o.out;
-    }
-};
-
-// Per-character reference of KXUToUnicode: the stop rules of every step and
-// one mbrtowc per character.
-Result RefToUnicode(const unsigned char *src, int32_t count, uint32_t space) {
-    Result r;
-    uint32_t in = 0;
-    if (count == 0) {
-        r.status = CVT_E_SOURCE_EXHAUSTED;
-    } else if (src[0] == 0) {
-        r.status = CVT_OK;
-    } else if (space == 0) {
-        r.status = CVT_E_BUFFER_FULL;
-    } else {
-        const bool counted = count > 0;
-        const uint32_t available =
-            counted ? static_cast<uint32_t>(count) : static_cast<uint32_t>(strlen(reinterpret_cast<const char *>(src)));
-        mbstate_t state{};
-        for (;;) {
-            wchar_t wide = 0;
-            const size_t n = mbrtowc(&wide, reinterpret_cast<const char *>(src + in), available - in, &state);
-            if (n == static_cast<size_t>(-2)) {
-                if (counted) {
-                    r.status = CVT_E_SOURCE_EXHAUSTED;
-                } else {
-                    r.noMap = available - in;
-                    in = available;
-                    r.status = CVT_E_NO_MAP;
-                }
-                break;
-            }
-            if (n == static_cast<size_t>(-1) || n == 0) {
-                in += 1;
-                r.noMap = 1;
-                r.status = CVT_E_NO_MAP;
-                break;
-            }
-            if (static_cast<uint32_t>(wide) > 0xFFFF) {
-                in += static_cast<uint32_t>(n);
-                r.noMap = static_cast<uint32_t>(n);
-                r.status = CVT_E_NO_MAP;
-                break;
-            }
-            r.out.push_back(static_cast<uint16_t>(wide));
-            in += static_cast<uint32_t>(n);
-            if (counted && in == static_cast<uint32_t>(count)) {
-                r.status = CVT_E_SOURCE_EXHAUSTED;
-                break;
-            }
-            if (r.out.size == space) {
-                r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
-                break;
-            }
-            if (src[in] == 0) {
-                r.status = CVT_OK;
-                break;
-            }
-        }
-    }
-    r.consumed = in;
-    r.produced = r.out.size;
-    return r;
-}
-
-// Per-character reference of KXUToByte: one wcrtomb per unit.
-Result RefToByte(const uint16_t *src, int32_t count, uint32_t space) {
-    Result r;
-    uint32_t in = 0;
-    if (count == 0) {
-        r.status = CVT_E_SOURCE_EXHAUSTED;
-    } else if (src[0] == 0) {
-        r.status = CVT_OK;
-    } else if (space == 0) {
-        r.status = CVT_E_BUFFER_FULL;
-    } else {
-        const bool counted = count > 0;
-        mbstate_t state{};
-        for (;;) {
-            char scratch[MB_LEN_MAX];
-            const size_t n = wcrtomb(scratch, static_cast<wchar_t>(src[in]), &state);
-            if (n == static_cast<size_t>(-1)) {
-                in += 1;
-                r.noMap = 1;
-                r.status = CVT_E_NO_MAP;
-                break;
-            }
-            if (n > space - r.out.size) {
-                r.status = CVT_E_BUFFER_FULL;
-                break;
-            }
-            for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
-            in += 1;
-            if (counted && in == static_cast<uint32_t>(count)) {
-                r.status = CVT_E_SOURCE_EXHAUSTED;
-                break;
-            }
-            if (r.out.size == space) {
-                r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
-                break;
-            }
-            if (src[in] == 0) {
-                r.status = CVT_OK;
-                break;
-            }
-        }
-    }
-    r.consumed = in;
-    r.produced = r.out.size;
-    return r;
-}
+using qref::kMaxOut;
+using qref::Result;
 
 // The step writes into `space` units followed by a canary.
 Result OurToUnicode(const unsigned char *src, int32_t count, uint32_t space) {
@@ -221,11 +87,11 @@ private:
 };
 
 void CheckBytes(Differences &d, const unsigned char *src, size_t n, int32_t count, uint32_t space) {
-    d.Compare(RefToUnicode(src, count, space), OurToUnicode(src, count, space), src, n, count, space);
+    d.Compare(qref::ToUnicode(reinterpret_cast<const char *>(src), count, space), OurToUnicode(src, count, space), src, n, count, space);
 }
 
 void CheckUnits(Differences &d, const uint16_t *src, size_t n, int32_t count, uint32_t space) {
-    d.Compare(RefToByte(src, count, space), OurToByte(src, count, space), src, n, count, space);
+    d.Compare(qref::FromUnits(qref::Map::Bytes, src, count, space), OurToByte(src, count, space), src, n, count, space);
 }
 
 class EngineDifferential : public ::testing::TestWithParam<std::string> {};

@@ -11,53 +11,12 @@
 #include <cwctype>
 #include <sstream>
 
+#include "engine_reference.h"
 #include "quemba_test.h"
 
 namespace {
 
 using qtest::LocaleScope;
-
-struct Step {
-    int32_t status = 0;
-    uint32_t consumed = 0, produced = 0, noMap = 0;
-    std::u16string units;
-};
-
-// The engine step from bytes, NUL-terminated (count -1) or counted.
-Step ToUnicodeModel(const char *src, int32_t count, uint32_t space) {
-    Step s;
-    if (count == 0) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-    if (src[0] == 0) return s.status = CVT_OK, s;
-    if (space == 0) return s.status = CVT_E_BUFFER_FULL, s;
-    const bool counted = count > 0;
-    const size_t avail = counted ? static_cast<size_t>(count) : std::strlen(src);
-    std::mbstate_t st{};
-    for (;;) {
-        wchar_t w = 0;
-        const size_t n = std::mbrtowc(&w, src + s.consumed, avail - s.consumed, &st);
-        if (n == static_cast<size_t>(-2)) {
-            if (counted) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-            s.noMap = static_cast<uint32_t>(avail - s.consumed);
-            s.consumed = static_cast<uint32_t>(avail);
-            return s.status = CVT_E_NO_MAP, s;
-        }
-        if (n == static_cast<size_t>(-1) || n == 0) {
-            s.noMap = 1;
-            s.consumed += 1;
-            return s.status = CVT_E_NO_MAP, s;
-        }
-        s.consumed += static_cast<uint32_t>(n);
-        if (static_cast<uint32_t>(w) > 0xFFFF) {
-            s.noMap = static_cast<uint32_t>(n);
-            return s.status = CVT_E_NO_MAP, s;
-        }
-        s.units += static_cast<char16_t>(w);
-        ++s.produced;
-        if (counted && s.consumed == static_cast<uint32_t>(count)) return s.status = CVT_E_SOURCE_EXHAUSTED, s;
-        if (s.produced == space) return s.status = src[s.consumed] == 0 ? CVT_OK : CVT_E_BUFFER_FULL, s;
-        if (src[s.consumed] == 0) return s.status = CVT_OK, s;
-    }
-}
 
 // The byte-to-UTF-16 driver with the defaults, on input without escapes:
 // each unmappable sequence becomes U+FFFD.
@@ -118,9 +77,9 @@ void CheckBytes(ConverterHandle h, const std::string &bytes, Diffs &diffs) {
         uint16_t out[8];
         uint32_t consumed = 0, produced = 0, noMap = 0;
         const int32_t r = KXUToUnicode(0, bytes.c_str(), out, count, 8, &consumed, &produced, &noMap);
-        const Step m = ToUnicodeModel(bytes.c_str(), count, 8);
+        const qref::Result m = qref::ToUnicode(bytes.c_str(), count, 8);
         if (r != m.status || consumed != m.consumed || produced != m.produced ||
-            qtest::S16(out, produced) != m.units || (r == CVT_E_NO_MAP && noMap != m.noMap)) {
+            qtest::S16(out, produced) != m.out.str16() || (r == CVT_E_NO_MAP && noMap != m.noMap)) {
             diffs.Add("engine", Hex(bytes), "count", count, "status", r, m.status, "consumed", consumed, m.consumed);
         }
         uint16_t conv[16];
@@ -203,10 +162,10 @@ TEST_P(Exhaustive, EveryBmpUnit) {
             st = std::mbstate_t{};
             const size_t m = std::mbrtowc(&back, mb, n, &st);
             const std::string bytes(mb, n);
-            Step model = ToUnicodeModel(bytes.c_str(), -1, 8);
+            const qref::Result model = qref::ToUnicode(bytes.c_str(), -1, 8);
             uint16_t units[8];
             r = KXUToUnicode(0, bytes.c_str(), units, -1, 8, &consumed, &produced, &noMap);
-            if (r != model.status || qtest::S16(units, produced) != model.units) {
+            if (r != model.status || qtest::S16(units, produced) != model.out.str16()) {
                 diffs.Add("KXUToUnicode back", std::hex, u, std::dec, r);
             }
             if (m == n && static_cast<uint32_t>(back) == u && bytes.find('[') == std::string::npos) {

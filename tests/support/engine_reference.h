@@ -1,0 +1,170 @@
+// The engine steps as the plainest code would do them: one mbrtowc or
+// wcrtomb (or towupper/towlower) per character, with every step's stop
+// rules. An invalid sequence is one unmappable byte, a character above
+// U+FFFF is unmappable with all its bytes, an incomplete one at the end of a
+// NUL-terminated source runs to it. The tests, the exhaustive sweeps and the
+// fuzz targets all hold the library's fast paths to this.
+//
+// No heap: the sweeps call it millions of times.
+#pragma once
+
+#include <quemba/converter.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+
+namespace qref {
+
+constexpr uint32_t kUnset = 0xDEADBEEF;
+constexpr uint32_t kMaxOut = 4096;
+
+// Output units, or bytes one per unit.
+struct Output {
+    uint16_t units[kMaxOut];
+    uint32_t size = 0;
+
+    void push_back(uint16_t u) { units[size++] = u; }
+    const uint16_t *data() const { return units; }
+    std::u16string str16() const { return std::u16string(units, units + size); }
+    std::string bytes() const {
+        std::string s(size, '\0');
+        for (uint32_t i = 0; i < size; ++i) s[i] = static_cast<char>(units[i]);
+        return s;
+    }
+    bool operator==(const Output &o) const {
+        return size == o.size && std::memcmp(units, o.units, size * sizeof units[0]) == 0;
+    }
+};
+
+struct Result {
+    int32_t status = 0;
+    uint32_t consumed = kUnset;
+    uint32_t produced = kUnset;
+    uint32_t noMap = kUnset;
+    Output out;
+
+    bool operator==(const Result &o) const {
+        return status == o.status && consumed == o.consumed && produced == o.produced &&
+               noMap == o.noMap && out == o.out;
+    }
+};
+
+// The checks every step makes before it converts anything; false when one
+// of them decided the result.
+inline bool Starts(bool empty, bool atNul, uint32_t space, Result &r) {
+    r.consumed = r.produced = 0;
+    if (empty) r.status = CVT_E_SOURCE_EXHAUSTED;
+    else if (atNul) r.status = CVT_OK;
+    else if (space == 0) r.status = CVT_E_BUFFER_FULL;
+    else return true;
+    return false;
+}
+
+// KXUToUnicode.
+inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
+    Result r;
+    if (space > kMaxOut) std::abort();
+    if (!Starts(count == 0, src[0] == 0, space, r)) return r;
+    const bool counted = count > 0;
+    const uint32_t avail = counted ? static_cast<uint32_t>(count) : static_cast<uint32_t>(std::strlen(src));
+    uint32_t in = 0;
+    std::mbstate_t state{};
+    for (;;) {
+        wchar_t wide = 0;
+        const size_t n = std::mbrtowc(&wide, src + in, avail - in, &state);
+        if (n == static_cast<size_t>(-2)) {
+            if (counted) {
+                r.status = CVT_E_SOURCE_EXHAUSTED;
+            } else {
+                r.noMap = avail - in;
+                in = avail;
+                r.status = CVT_E_NO_MAP;
+            }
+            break;
+        }
+        if (n == static_cast<size_t>(-1) || n == 0) {
+            in += 1;
+            r.noMap = 1;
+            r.status = CVT_E_NO_MAP;
+            break;
+        }
+        in += static_cast<uint32_t>(n);
+        if (static_cast<uint32_t>(wide) > 0xFFFF) {
+            r.noMap = static_cast<uint32_t>(n);
+            r.status = CVT_E_NO_MAP;
+            break;
+        }
+        r.out.push_back(static_cast<uint16_t>(wide));
+        if (counted && in == static_cast<uint32_t>(count)) {
+            r.status = CVT_E_SOURCE_EXHAUSTED;
+            break;
+        }
+        if (r.out.size == space) {
+            r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+            break;
+        }
+        if (src[in] == 0) {
+            r.status = CVT_OK;
+            break;
+        }
+    }
+    r.consumed = in;
+    r.produced = r.out.size;
+    return r;
+}
+
+enum class Map { Bytes, Upper, Lower };
+
+// KXUToByte (bytes one per output unit), KXUToUpper and KXUToLower: one
+// libc call per unit.
+inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t space) {
+    Result r;
+    if (space > kMaxOut) std::abort();
+    if (!Starts(count == 0, src[0] == 0, space, r)) return r;
+    const bool counted = count > 0;
+    uint32_t in = 0;
+    std::mbstate_t state{};
+    for (;;) {
+        const wint_t u = src[in];
+        if (map == Map::Bytes) {
+            char scratch[MB_LEN_MAX];
+            const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(u), &state);
+            if (n == static_cast<size_t>(-1)) {
+                in += 1;
+                r.noMap = 1;
+                r.status = CVT_E_NO_MAP;
+                break;
+            }
+            if (n > space - r.out.size) {
+                r.status = CVT_E_BUFFER_FULL;
+                break;
+            }
+            for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
+        } else {
+            r.out.push_back(static_cast<uint16_t>(map == Map::Upper ? std::towupper(u) : std::towlower(u)));
+        }
+        in += 1;
+        if (counted && in == static_cast<uint32_t>(count)) {
+            r.status = CVT_E_SOURCE_EXHAUSTED;
+            break;
+        }
+        if (r.out.size == space) {
+            r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+            break;
+        }
+        if (src[in] == 0) {
+            r.status = CVT_OK;
+            break;
+        }
+    }
+    r.consumed = in;
+    r.produced = r.out.size;
+    return r;
+}
+
+}  // namespace qref
