@@ -65,6 +65,16 @@ inline bool Starts(bool empty, bool atNul, uint32_t space, Result &r) {
     return false;
 }
 
+// The checks after each character: the count used up, the space full, the
+// terminator reached (never read past a counted source).
+inline bool Ends(bool countDone, bool atNul, uint32_t space, Result &r) {
+    if (countDone) r.status = CVT_E_SOURCE_EXHAUSTED;
+    else if (r.out.size == space) r.status = atNul ? CVT_OK : CVT_E_BUFFER_FULL;
+    else if (atNul) r.status = CVT_OK;
+    else return false;
+    return true;
+}
+
 // KXUToUnicode.
 inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
     Result r;
@@ -100,18 +110,8 @@ inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
             break;
         }
         r.out.push_back(static_cast<uint16_t>(wide));
-        if (counted && in == static_cast<uint32_t>(count)) {
-            r.status = CVT_E_SOURCE_EXHAUSTED;
-            break;
-        }
-        if (r.out.size == space) {
-            r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
-            break;
-        }
-        if (src[in] == 0) {
-            r.status = CVT_OK;
-            break;
-        }
+        const bool done = counted && in == static_cast<uint32_t>(count);
+        if (Ends(done, !done && src[in] == 0, space, r)) break;
     }
     r.consumed = in;
     r.produced = r.out.size;
@@ -149,18 +149,8 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
             r.out.push_back(static_cast<uint16_t>(map == Map::Upper ? std::towupper(u) : std::towlower(u)));
         }
         in += 1;
-        if (counted && in == static_cast<uint32_t>(count)) {
-            r.status = CVT_E_SOURCE_EXHAUSTED;
-            break;
-        }
-        if (r.out.size == space) {
-            r.status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
-            break;
-        }
-        if (src[in] == 0) {
-            r.status = CVT_OK;
-            break;
-        }
+        const bool done = counted && in == static_cast<uint32_t>(count);
+        if (Ends(done, !done && src[in] == 0, space, r)) break;
     }
     r.consumed = in;
     r.produced = r.out.size;
