@@ -71,6 +71,9 @@ for page in $pages; do
     for ref in $(grep -o 'quemba[-a-z0-9]*(3)' "$out" | sort -u); do
       [ -f "$src/man/man3/${ref%(3)}.3" ] || complain "refers to $ref, which does not exist"
     done
+    # Functions are documented in their family's page, not in pages of their own.
+    own=$(grep -o '[A-Za-z0-9_-]*(3)' "$out" | grep '^\(KX\|kx\|uni\|_\)' | sort -u | tr '\n' ' ')
+    [ -z "$own" ] || complain "refers to pages that do not exist: $own"
   fi
 done
 
