@@ -10,6 +10,9 @@ fail=0
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export MANPAGER=cat PAGER=cat MANWIDTH=80
+for tool in man groff col; do
+  command -v "$tool" >/dev/null || { echo "$tool not found: scripts/install-deps installs it"; exit 1; }
+done
 
 complain() { echo "$page: $*"; fail=1; }
 
