@@ -37,5 +37,30 @@ foreach(page IN LISTS QUEMBA_MAN3_PAGES)
     VERBATIM)
   list(APPEND QUEMBA_MAN3_GZ ${out})
 endforeach()
+
+# One more page per exported name, a .so link to its family's page, so that
+# `man KXUXByteToUnicode` finds it.
+set(QUEMBA_FAMILY_PAGES
+  converter.h quemba-converter standard.h quemba-standard table_handle.h quemba-table-handle
+  utf8.h quemba-utf8 locale_services.h quemba-locale unistr.h quemba-unistr)
+while(QUEMBA_FAMILY_PAGES)
+  list(POP_FRONT QUEMBA_FAMILY_PAGES header family)
+  set(header ${PROJECT_SOURCE_DIR}/include/quemba/${header})
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+  file(STRINGS ${header} declarations REGEX "^QUEMBA_API ")
+  foreach(declaration IN LISTS declarations)
+    if(NOT declaration MATCHES "([A-Za-z_][A-Za-z0-9_]*) *[[(;]")
+      message(FATAL_ERROR "no name found in '${declaration}'")
+    endif()
+    set(source ${PROJECT_BINARY_DIR}/man/links/${CMAKE_MATCH_1}.3)
+    set(link ${PROJECT_BINARY_DIR}/man/man3/${CMAKE_MATCH_1}.3.gz)
+    file(CONFIGURE OUTPUT ${source} CONTENT ".so man3/${family}.3\n")
+    add_custom_command(OUTPUT ${link}
+      COMMAND sh -c "mkdir -p \"$(dirname \"$2\")\" && gzip -9 -n -c \"$1\" >\"$2\"" sh ${source} ${link}
+      DEPENDS ${source}
+      VERBATIM)
+    list(APPEND QUEMBA_MAN3_GZ ${link})
+  endforeach()
+endwhile()
 add_custom_target(quemba_man3 ALL DEPENDS ${QUEMBA_MAN3_GZ})
 install(FILES ${QUEMBA_MAN3_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev)

@@ -12,6 +12,17 @@ mkdir -p "$work"
 fail=0
 complain() { echo "$*"; fail=1; }
 
+# "name family-page" for every name the public headers export.
+exported_names() {
+  for pair in converter:quemba-converter standard:quemba-standard \
+              table_handle:quemba-table-handle utf8:quemba-utf8 \
+              locale_services:quemba-locale unistr:quemba-unistr; do
+    grep '^QUEMBA_API ' "$src/include/quemba/${pair%%:*}.h" |
+      sed -n 's/^[^(;[]*[^A-Za-z0-9_(;[]\([A-Za-z_][A-Za-z0-9_]*\) *[[(;].*/\1/p' |
+      sed "s/\$/ ${pair#*:}/"
+  done
+}
+
 case "$cflags" in
   *-m32*) arch=i386 multiarch=i386-linux-gnu m32=-m32 ;;
   *) arch=amd64 multiarch=x86_64-linux-gnu m32= ;;
@@ -79,6 +90,7 @@ if [ -f "$work/out/$dev" ]; then
   {
     for h in "$src"/include/quemba/*.h; do echo "usr/include/quemba/$(basename "$h")"; done
     for p in "$src"/man/man3/*.3; do echo "usr/share/man/man3/$(basename "$p").gz"; done
+    exported_names | sed 's|^\(.*\) .*|usr/share/man/man3/\1.3.gz|'
     echo "$lib/libquemba.so"
     echo "$lib/pkgconfig/quemba.pc"
     for f in QuembaConfig QuembaConfigVersion QuembaTargets; do echo "$lib/cmake/Quemba/$f.cmake"; done
@@ -88,6 +100,21 @@ if [ -f "$work/out/$dev" ]; then
   link=$(dpkg-deb -c "$work/out/$dev" | awk -v f="./$lib/libquemba.so" '$6 == f { print $8 }')
   [ "$link" = libquemba.so.1 ] || complain "$dev: libquemba.so points to '$link'"
   dpkg-deb -x "$work/out/$dev" "$work/root"
+  # Each exported name has a page that sources its family's page; one name
+  # of each family is read through man to see that the link resolves.
+  exported_names | while read -r name family; do
+    target=$(gzip -dc "$work/root/usr/share/man/man3/$name.3.gz" 2>/dev/null)
+    [ "$target" = ".so man3/$family.3" ] || echo "$dev: $name.3 holds '$target', not a link to $family.3"
+  done >"$work/links"
+  [ -s "$work/links" ] && complain "$(cat "$work/links")"
+  exported_names | sort -u -k2,2 | while read -r name family; do
+    heading=$(cd "$work/root/usr/share/man" && MANPAGER=cat LC_ALL=C man -l "man3/$name.3.gz" 2>&1 | head -1)
+    case "$heading" in
+      *"$(echo "$family" | tr 'a-z' 'A-Z')(3)"*) ;;
+      *) echo "$dev: man $name shows '$heading', not $family(3)" ;;
+    esac
+  done >"$work/links"
+  [ -s "$work/links" ] && complain "$(cat "$work/links")"
 fi
 
 if [ -f "$work/out/$tool" ]; then
