@@ -33,9 +33,8 @@ static uint32_t substitute_length;
 
 static int32_t stop_at_bytes(ConverterHandle handle, uint16_t *out, uint32_t space,
                              uint32_t *produced, const char *bytes, uint32_t count) {
-    (void)handle, (void)out, (void)space;
+    (void)handle, (void)out, (void)space, (void)count;
     *produced = 0;
-    (void)count;
     stopped.bytes = bytes;
     return CVT_E_NO_MAP;
 }

@@ -86,9 +86,15 @@ static int usage_error(const char *command) {
     return EXIT_USAGE;
 }
 
+static int finish_output(void) {
+    if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
+    tool_error("cannot write the output");
+    return EXIT_IO;
+}
+
 static int show(const char *text) {
     fputs(text, stdout);
-    return fflush(stdout) == 0 ? 0 : EXIT_IO;
+    return finish_output();
 }
 
 /* --locale names the locale for every category, country information
@@ -233,7 +239,7 @@ int main(int argc, char **argv) {
             return EXIT_USAGE;
         }
         printf("quemba %s\n", QUEMBA_TOOL_VERSION);
-        return fflush(stdout) == 0 ? 0 : EXIT_IO;
+        return finish_output();
     }
     if (strcmp(command, "-h") == 0 || strcmp(command, "--help") == 0) return show(general_usage);
     if (strcmp(command, "help") == 0) return command_help(argc - 2, argv + 2);

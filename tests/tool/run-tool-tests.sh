@@ -169,6 +169,8 @@ info argument         | 2 | | info extra
   quemba: unexpected argument 'extra'
 no command            | 2 | | 
   Usage: quemba COMMAND
+help on no command    | 2 | | help frob
+  quemba: no help for 'frob'
 missing file          | 3 | | convert /nonexistent/file.txt
   quemba: cannot open /nonexistent/file.txt
 directory             | 3 | | convert /
@@ -201,6 +203,21 @@ run "dash is stdin" 0 "$work/file.txt" "$work/want" convert $L1 -
 run "after --" 0 /dev/null "$work/want" convert $L1 -- "$work/file.txt"
 if q convert $L1 <"$work/file.txt" | cmp -s - "$work/want"; then ok; else bad "pipe"; fi
 if LC_ALL=de_DE.ISO-8859-1 q convert <"$work/file.txt" | cmp -s - "$work/want"; then ok; else bad "locale from the environment"; fi
+
+# Write failures, and an environment naming a locale that is not there.
+if [ -w /dev/full ]; then
+  for args in "convert --from utf-8 $work/file.txt" "info" "--help"; do
+    # shellcheck disable=SC2086
+    q $args >/dev/full 2>"$work/err"
+    rc=$?
+    if [ "$rc" -eq 3 ] && grep -q '^quemba: cannot write' "$work/err"; then ok; else bad "write failure: $args" "exit $rc: $(cat "$work/err")"; fi
+  done
+fi
+printf 'plain text\n' >"$work/ascii.txt"
+LC_ALL=xx_XX.UTF-8 q convert <"$work/ascii.txt" >"$work/out" 2>"$work/err"
+rc=$?
+if [ "$rc" -eq 0 ] && grep -q "^quemba: the environment's locale is not available; using C" "$work/err" \
+   && cmp -s "$work/out" "$work/ascii.txt"; then ok; else bad "missing environment locale" "exit $rc: $(cat "$work/err")"; fi
 
 # info: fields against the locales' known conventions.
 info_field() { # LOCALE FIELD EXPECTED
