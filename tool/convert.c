@@ -1,0 +1,623 @@
+/* quemba tool: the convert command. Each chunk of input is decoded into
+ * UTF-16, then encoded into the target; both directions of locale text go
+ * through one converter handle. */
+#define _POSIX_C_SOURCE 200809L
+#include "tool.h"
+
+#include <quemba/converter.h>
+#include <quemba/locale_services.h>
+#include <quemba/utf8.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+/* Decoding can turn one byte into four units (a "[XX]" escape). */
+#define UNIT_CAPACITY (4u * INPUT_CAPACITY + 8u)
+#define OUTPUT_CAPACITY 65536u
+#define LONGEST_SUBSTITUTE 16u
+
+static uint16_t units[UNIT_CAPACITY + 1];
+static char output[OUTPUT_CAPACITY];
+
+/* Where a conversion under --unmappable stop ended. The fixers below record
+ * it: the library hands them the unmappable text. */
+static struct {
+    const char *bytes; /* source side: where reading failed */
+    const uint16_t *unit; /* target side: the unit that could not be written */
+} stopped;
+
+static char substitute_bytes[LONGEST_SUBSTITUTE];
+static uint32_t substitute_length;
+
+static int32_t stop_at_bytes(ConverterHandle handle, uint16_t *out, uint32_t space,
+                             uint32_t *produced, const char *bytes, uint32_t count) {
+    (void)handle, (void)out, (void)space, (void)count;
+    *produced = 0;
+    stopped.bytes = bytes;
+    return CVT_E_NO_MAP;
+}
+
+static int32_t stop_at_unit(ConverterHandle handle, char *out, uint32_t space,
+                            uint32_t *produced, const uint16_t *unit, uint32_t count) {
+    (void)handle, (void)out, (void)space, (void)count;
+    *produced = 0;
+    stopped.unit = unit;
+    return CVT_E_NO_MAP;
+}
+
+/* A substitute of several bytes, which the byte-sized substitution setting
+ * cannot hold. */
+static int32_t write_substitute(ConverterHandle handle, char *out, uint32_t space,
+                                uint32_t *produced, const uint16_t *unit, uint32_t count) {
+    uint32_t i;
+    (void)handle, (void)unit;
+    *produced = 0;
+    if (space < count * substitute_length) return CVT_E_BUFFER_FULL;
+    for (i = 0; i < count; ++i) memcpy(out + i * substitute_length, substitute_bytes, substitute_length);
+    *produced = count * substitute_length;
+    return CVT_OK;
+}
+
+struct session {
+    const struct convert_options *options;
+    ConverterHandle handle;
+    uint16_t substitute; /* the substitute as a unit, for Unicode targets */
+    size_t count;        /* units decoded from the current chunk */
+    /* A high surrogate at the end of a chunk waits for its partner in the
+     * next one: UTF-8 output writes the pair as one character. */
+    int held;
+    uint16_t held_unit;
+    uint64_t held_offset; /* its input offset, for a stop */
+    int lead;             /* units at the start of the chunk that came so */
+    uint64_t lead_offset;
+    const char *bad;     /* source side: first byte that could not be read */
+    size_t bad_length;   /* and its length, for UTF-8 and UTF-16 input */
+};
+
+static const char *encoding_name(enum encoding e) {
+    switch (e) {
+    case ENC_UTF8: return "UTF-8";
+    case ENC_UTF16LE: return "UTF-16LE";
+    case ENC_UTF16BE: return "UTF-16BE";
+    default: return "this locale";
+    }
+}
+
+static int library_failure(const char *what, int32_t rc) {
+    tool_error("%s failed (library result %d)", what, (int)rc);
+    return EXIT_STOPPED;
+}
+
+/* ---- Setting up the converter ---- */
+
+static int decode_substitute(struct session *s, const char *text) {
+    uint16_t decoded[4];
+    uint32_t count = 0;
+    int32_t rc = KXUXLenByteToUnicode(s->handle, decoded, 4, text, -1, &count);
+    if (rc != CVT_OK || count != 1 || (decoded[0] >= 0xD800 && decoded[0] <= 0xDFFF)) {
+        tool_error("--substitute takes one character of the locale's encoding");
+        return EXIT_USAGE;
+    }
+    s->substitute = decoded[0];
+    return 0;
+}
+
+/* The substitute in the locale's encoding: U+FFFD where the locale has it,
+ * else "?". */
+static void encode_substitute(struct session *s) {
+    uint16_t text[2];
+    uint32_t count = 0;
+    text[0] = s->substitute;
+    text[1] = 0;
+    if (KXUXUnicodeToByte(s->handle, substitute_bytes, sizeof substitute_bytes, text, &count) != CVT_OK
+        || count == 0) {
+        substitute_bytes[0] = '?';
+        count = 1;
+        s->substitute = '?';
+    }
+    substitute_length = count;
+}
+
+static int set_up_converter(struct session *s) {
+    const struct convert_options *o = s->options;
+    int32_t byte_action = NOMAP_SUBSTITUTE, uni_action = NOMAP_SUBSTITUTE;
+    ByteNoMapFixer byte_fixer = NULL;
+    UniNoMapFixer uni_fixer = NULL;
+    int32_t rc = KXUXLoadByteUnicodeConverter(0, &s->handle);
+    if (rc != CVT_OK) return library_failure("loading the converter", rc);
+    /* Stop on everything while the substitute is read and encoded. */
+    if ((rc = KXUXSetNoMapAction(s->handle, NOMAP_STOP, NOMAP_STOP)) != CVT_OK
+        || (rc = KXUXSetScanAction(s->handle, SCAN_NONE, SCAN_NONE)) != CVT_OK)
+        return library_failure("setting up the converter", rc);
+    s->substitute = 0xFFFD;
+    if (o->substitute != NULL) {
+        int status = decode_substitute(s, o->substitute);
+        if (status != 0) return status;
+    }
+    if (o->to == ENC_LOCALE) encode_substitute(s);
+
+    switch (o->unmappable) {
+    case UNMAP_STOP:
+        byte_action = uni_action = NOMAP_FIXER;
+        byte_fixer = stop_at_bytes;
+        uni_fixer = stop_at_unit;
+        break;
+    case UNMAP_ESCAPE:
+        byte_action = uni_action = NOMAP_FIXER;
+        break;
+    case UNMAP_SUBSTITUTE:
+        if ((rc = KXUXSetSubUni(s->handle, s->substitute)) != CVT_OK)
+            return library_failure("setting the substitute", rc);
+        if (o->to == ENC_LOCALE && substitute_length > 1) {
+            uni_action = NOMAP_FIXER;
+            uni_fixer = write_substitute;
+        } else if (o->to == ENC_LOCALE
+                   && (rc = KXUXSetSubByte(s->handle, (uint8_t)substitute_bytes[0])) != CVT_OK) {
+            return library_failure("setting the substitute", rc);
+        }
+        break;
+    }
+    if ((rc = KXUXSetNoMapAction(s->handle, byte_action, uni_action)) != CVT_OK
+        || (rc = KXUXSetByteFunctions(s->handle, byte_fixer, NULL, NULL)) != CVT_OK
+        || (rc = KXUXSetUniFunctions(s->handle, uni_fixer, NULL, NULL)) != CVT_OK
+        || (rc = KXUXSetScanAction(s->handle, o->unescape ? SCAN_ESCAPES : SCAN_NONE, SCAN_NONE))
+               != CVT_OK)
+        return library_failure("setting up the converter", rc);
+    return 0;
+}
+
+/* ---- Decoding a chunk into units ---- */
+
+static const char hex_digits[] = "0123456789ABCDEF";
+
+/* Malformed bytes of UTF-8 or UTF-16 input, by the --unmappable policy;
+ * locale input gets the same treatment from the library. */
+static int take_malformed(struct session *s, const char *bytes, size_t n) {
+    size_t i;
+    switch (s->options->unmappable) {
+    case UNMAP_STOP:
+        s->bad = bytes;
+        s->bad_length = n;
+        return EXIT_STOPPED;
+    case UNMAP_SUBSTITUTE:
+        units[s->count++] = s->substitute;
+        return 0;
+    case UNMAP_ESCAPE:
+        for (i = 0; i < n; ++i) {
+            unsigned char b = (unsigned char)bytes[i];
+            units[s->count++] = '[';
+            units[s->count++] = (uint16_t)hex_digits[b >> 4];
+            units[s->count++] = (uint16_t)hex_digits[b & 15];
+            units[s->count++] = ']';
+        }
+        return 0;
+    }
+    return 0;
+}
+
+/* data[length] is 0: each run up to a NUL byte converts as a terminated
+ * string, so a character cut short by the end of input is reported rather
+ * than left over. */
+static int decode_locale(struct session *s, const char *data, size_t length) {
+    const char *p = data, *end = data + length;
+    while (p < end) {
+        size_t run = strlen(p);
+        if (run > 0) {
+            uint32_t count = 0;
+            int32_t rc = KXUXLenByteToUnicode(s->handle, units + s->count,
+                                              (uint32_t)(UNIT_CAPACITY - s->count), p, -1, &count);
+            s->count += count;
+            if (rc == CVT_E_NO_MAP && stopped.bytes != NULL) {
+                s->bad = stopped.bytes;
+                return EXIT_STOPPED;
+            }
+            if (rc != CVT_OK) return library_failure("reading locale text", rc);
+        }
+        p += run;
+        if (p < end) {
+            units[s->count++] = 0;
+            ++p;
+        }
+    }
+    return 0;
+}
+
+/* Bytes of the malformed sequence at p: a lead byte and the continuation
+ * bytes that still fitted it, or one byte. */
+static size_t utf8_malformed_length(const unsigned char *p, const unsigned char *end) {
+    size_t want = 0, n = 1;
+    if (*p >= 0xC2 && *p <= 0xDF) want = 2;
+    else if (*p >= 0xE0 && *p <= 0xEF) want = 3;
+    else if (*p >= 0xF0 && *p <= 0xF4) want = 4;
+    while (n < want && p + n < end && (p[n] & 0xC0) == 0x80) ++n;
+    return n;
+}
+
+/* A four-byte sequence, which the library's UTF-8 functions leave out,
+ * becomes a surrogate pair here. Returns 0 when p holds no valid one. */
+static int utf8_take_supplementary(struct session *s, const unsigned char *p,
+                                   const unsigned char *end) {
+    uint32_t c;
+    if (end - p < 4 || *p < 0xF0 || *p > 0xF4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80
+        || (p[3] & 0xC0) != 0x80)
+        return 0;
+    c = ((uint32_t)(p[0] & 7) << 18) | ((uint32_t)(p[1] & 0x3F) << 12)
+        | ((uint32_t)(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+    if (c < 0x10000 || c > 0x10FFFF) return 0;
+    c -= 0x10000;
+    units[s->count++] = (uint16_t)(0xD800 + (c >> 10));
+    units[s->count++] = (uint16_t)(0xDC00 + (c & 0x3FF));
+    return 1;
+}
+
+static int utf8_convert_run(struct session *s, const char *run) {
+    uint32_t size = 0;
+    int32_t rc = KXLUTF8ToUnicode(run, (uint32_t)(UNIT_CAPACITY - s->count) * 2u, units + s->count,
+                                  &size, NULL);
+    if (rc != 0) return library_failure("reading UTF-8", rc);
+    s->count += size / 2 - 1;
+    return 0;
+}
+
+static int decode_utf8(struct session *s, char *data, size_t length) {
+    char *p = data, *end = data + length;
+    while (p < end) {
+        char *bad = NULL;
+        uint32_t size = 0;
+        int status;
+        int32_t rc = KXLUTF8ToUnicode(p, (uint32_t)(UNIT_CAPACITY - s->count) * 2u,
+                                      units + s->count, &size, &bad);
+        if (rc == 0) {
+            s->count += size / 2 - 1;
+            p += strlen(p);
+        } else if (rc == LOC_E_BAD_UTF8 && bad != NULL) {
+            /* Convert what came before the bad sequence on its own. */
+            char kept = *bad;
+            *bad = '\0';
+            status = bad > p ? utf8_convert_run(s, p) : 0;
+            *bad = kept;
+            if (status != 0) return status;
+            p = bad;
+            if (utf8_take_supplementary(s, (unsigned char *)p, (unsigned char *)end)) {
+                p += 4;
+            } else {
+                size_t n = utf8_malformed_length((unsigned char *)p, (unsigned char *)end);
+                if ((status = take_malformed(s, p, n)) != 0) return status;
+                p += n;
+            }
+            continue;
+        } else {
+            return library_failure("reading UTF-8", rc);
+        }
+        if (p < end) {
+            units[s->count++] = 0;
+            ++p;
+        }
+    }
+    return 0;
+}
+
+static int decode_utf16(struct session *s, const char *data, size_t length, int big_endian) {
+    const unsigned char *p = (const unsigned char *)data;
+    size_t i, pairs = length / 2;
+    for (i = 0; i < pairs; ++i, p += 2)
+        units[s->count++] = big_endian ? (uint16_t)(p[0] << 8 | p[1]) : (uint16_t)(p[1] << 8 | p[0]);
+    return length % 2 ? take_malformed(s, (const char *)p, 1) : 0;
+}
+
+static int decode(struct session *s, char *data, size_t length) {
+    s->count = 0;
+    s->lead = s->held;
+    s->lead_offset = s->held_offset;
+    s->held = 0;
+    if (s->lead) units[s->count++] = s->held_unit;
+    s->bad = NULL;
+    stopped.bytes = NULL;
+    switch (s->options->from) {
+    case ENC_LOCALE: return decode_locale(s, data, length);
+    case ENC_UTF8: return decode_utf8(s, data, length);
+    case ENC_UTF16LE: return decode_utf16(s, data, length, 0);
+    case ENC_UTF16BE: return decode_utf16(s, data, length, 1);
+    }
+    return 0;
+}
+
+/* ---- Encoding units into the target ---- */
+
+static int is_surrogate(uint16_t u) { return u >= 0xD800 && u <= 0xDFFF; }
+
+/* Units of units[from..to) without a NUL, as locale text; *stop gets the
+ * index of a unit that could not be written. */
+static int encode_locale_run(struct session *s, size_t from, size_t to, size_t *stop) {
+    uint32_t count = 0;
+    uint16_t kept = units[to];
+    int32_t rc;
+    units[to] = 0;
+    stopped.unit = NULL;
+    rc = s->options->path
+             ? KXUXUnicodeToBytePath(s->handle, output, OUTPUT_CAPACITY, units + from, &count)
+             : KXUXUnicodeToByte(s->handle, output, OUTPUT_CAPACITY, units + from, &count);
+    units[to] = kept;
+    if (output_write(output, count) != 0) return EXIT_IO;
+    if (rc == CVT_E_NO_MAP && stopped.unit != NULL) {
+        *stop = (size_t)(stopped.unit - units);
+        return EXIT_STOPPED;
+    }
+    return rc == CVT_OK ? 0 : library_failure("writing locale text", rc);
+}
+
+static int encode_locale(struct session *s, size_t *stop) {
+    /* The most bytes one unit can become: a character, an escape or the
+     * substitute. */
+    size_t widest = MB_CUR_MAX > 6 ? MB_CUR_MAX : 6;
+    size_t piece = (OUTPUT_CAPACITY - 1) / (widest > substitute_length ? widest : substitute_length);
+    size_t i = 0;
+    while (i < s->count) {
+        size_t end = i;
+        while (end < s->count && end - i < piece && units[end] != 0) ++end;
+        if (end > i) {
+            int status = encode_locale_run(s, i, end, stop);
+            if (status != 0) return status;
+        }
+        i = end;
+        if (i < s->count && units[i] == 0) {
+            if (output_write("", 1) != 0) return EXIT_IO;
+            ++i;
+        }
+    }
+    return 0;
+}
+
+static int write_escape(uint16_t u) {
+    char text[6];
+    text[0] = '[';
+    text[1] = hex_digits[u >> 12];
+    text[2] = hex_digits[(u >> 8) & 15];
+    text[3] = hex_digits[(u >> 4) & 15];
+    text[4] = hex_digits[u & 15];
+    text[5] = ']';
+    return output_write(text, 6);
+}
+
+static int utf8_write_run(const uint16_t *run) {
+    uint32_t size = 0;
+    int32_t rc = KXLUnicodeToUTF8(run, OUTPUT_CAPACITY, output, &size);
+    if (rc != 0) return library_failure("writing UTF-8", rc);
+    return output_write(output, size - 1);
+}
+
+static int encode_utf8(struct session *s, size_t *stop) {
+    size_t i = 0;
+    while (i < s->count) {
+        size_t end = i;
+        uint16_t u;
+        int status = 0;
+        while (end < s->count && end - i < (OUTPUT_CAPACITY - 1) / 3 && units[end] != 0
+               && !is_surrogate(units[end]))
+            ++end;
+        if (end > i) {
+            uint16_t kept = units[end];
+            units[end] = 0;
+            status = utf8_write_run(units + i);
+            units[end] = kept;
+            if (status != 0) return status;
+            i = end;
+            continue;
+        }
+        u = units[i];
+        if (u == 0) {
+            status = output_write("", 1);
+        } else if (u <= 0xDBFF && i + 1 < s->count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            uint32_t c = 0x10000 + (((uint32_t)u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            char b[4];
+            b[0] = (char)(0xF0 | c >> 18);
+            b[1] = (char)(0x80 | ((c >> 12) & 0x3F));
+            b[2] = (char)(0x80 | ((c >> 6) & 0x3F));
+            b[3] = (char)(0x80 | (c & 0x3F));
+            status = output_write(b, 4);
+            ++i;
+        } else if (s->options->unmappable == UNMAP_STOP) {
+            /* A lone surrogate has no UTF-8 form. */
+            *stop = i;
+            return EXIT_STOPPED;
+        } else if (s->options->unmappable == UNMAP_ESCAPE) {
+            status = write_escape(u);
+        } else {
+            uint16_t sub[2];
+            sub[0] = s->substitute;
+            sub[1] = 0;
+            status = utf8_write_run(sub);
+        }
+        if (status != 0) return status;
+        ++i;
+    }
+    return 0;
+}
+
+static int encode_utf16(struct session *s, int big_endian) {
+    size_t i = 0, n = 0;
+    for (i = 0; i < s->count; ++i) {
+        uint16_t u = units[i];
+        output[n++] = (char)(big_endian ? u >> 8 : u & 0xFF);
+        output[n++] = (char)(big_endian ? u & 0xFF : u >> 8);
+        if (n == OUTPUT_CAPACITY || i + 1 == s->count) {
+            if (output_write(output, n) != 0) return EXIT_IO;
+            n = 0;
+        }
+    }
+    return 0;
+}
+
+static int encode(struct session *s, size_t *stop) {
+    switch (s->options->to) {
+    case ENC_LOCALE: return encode_locale(s, stop);
+    case ENC_UTF8: return encode_utf8(s, stop);
+    case ENC_UTF16LE: return encode_utf16(s, 0);
+    case ENC_UTF16BE: return encode_utf16(s, 1);
+    }
+    return 0;
+}
+
+/* ---- Reporting a stop ---- */
+
+/* Input bytes before unit k of the chunk. Under --unmappable stop every
+ * character before it was read without fault, so each took one unit (an
+ * escape, a NUL and every locale character alike) or, in UTF-8, two for a
+ * four-byte sequence. */
+static size_t offset_of_unit(struct session *s, const char *data, size_t length, size_t k) {
+    size_t p = 0, seen = 0;
+    switch (s->options->from) {
+    case ENC_UTF16LE:
+    case ENC_UTF16BE: return 2 * k;
+    case ENC_UTF8:
+        while (seen < k && p < length) {
+            unsigned char lead = (unsigned char)data[p];
+            size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            seen += n == 4 ? 2 : 1;
+            p += n;
+        }
+        return p;
+    case ENC_LOCALE:
+        while (seen < k && p < length) {
+            int32_t n = 1;
+            if (data[p] == '\0') {
+                n = 1;
+            } else if (s->options->unescape && length - p >= 6
+                       && KXZByteScanner(s->handle, data + p, 6) == data + p) {
+                n = 6;
+            } else {
+                n = KXLmblen(data + p, (uint32_t)(length - p));
+                if (n <= 0) n = 1;
+            }
+            p += (size_t)n;
+            ++seen;
+        }
+        return p;
+    }
+    return p;
+}
+
+/* Bytes of the bad sequence worth showing: those libc still took for the
+ * start of a character, or the first. */
+static size_t bad_sequence_length(const char *p, size_t available) {
+    size_t n;
+    for (n = 1; n <= available; ++n) {
+        mbstate_t state;
+        size_t r;
+        memset(&state, 0, sizeof state);
+        r = mbrlen(p, n, &state);
+        if (r == (size_t)-1) return n > 1 ? n - 1 : 1;
+        if (r != (size_t)-2) break;
+    }
+    return n > available ? available : n;
+}
+
+static uint64_t unit_offset(struct session *s, const struct input *in, size_t cut, size_t k) {
+    if (k < (size_t)s->lead) return s->lead_offset;
+    return in->offset + offset_of_unit(s, in->data, cut, k - (size_t)s->lead);
+}
+
+static void report_bad_bytes(struct session *s, uint64_t offset, const char *bytes, size_t n) {
+    char shown[3 * 16 + 1];
+    size_t i, len = 0;
+    if (n > 16) n = 16;
+    for (i = 0; i < n; ++i)
+        len += (size_t)sprintf(shown + len, i ? " %02X" : "%02X", (unsigned char)bytes[i]);
+    tool_error("stopped at byte %llu: byte%s %s cannot be read %s%s", (unsigned long long)offset,
+               n > 1 ? "s" : "", shown, s->options->from == ENC_LOCALE ? "in " : "as ",
+               encoding_name(s->options->from));
+}
+
+static void report_unit(struct session *s, uint64_t offset, size_t k) {
+    uint32_t c = units[k];
+    if (c >= 0xD800 && c <= 0xDBFF && k + 1 < s->count && units[k + 1] >= 0xDC00
+        && units[k + 1] <= 0xDFFF)
+        c = 0x10000 + ((c - 0xD800) << 10) + (units[k + 1] - 0xDC00u);
+    tool_error("stopped at byte %llu: U+%04lX cannot be written %s%s", (unsigned long long)offset,
+               (unsigned long)c, s->options->to == ENC_LOCALE ? "in " : "as ",
+               encoding_name(s->options->to));
+}
+
+/* ---- The stream ---- */
+
+static const char *const byte_order_marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+
+static size_t chunk_cut(const struct convert_options *o, const struct input *in) {
+    if (in->eof) return in->length;
+    switch (o->from) {
+    case ENC_LOCALE: return locale_cut(in->data, in->length, o->unescape);
+    case ENC_UTF8: return utf8_cut(in->data, in->length);
+    case ENC_UTF16LE: return utf16_cut(in->data, in->length, 0);
+    case ENC_UTF16BE: return utf16_cut(in->data, in->length, 1);
+    }
+    return in->length;
+}
+
+static int convert_stream(struct session *s, struct input *in) {
+    const struct convert_options *o = s->options;
+    int first = 1;
+    if (o->bom && o->to != ENC_LOCALE) {
+        const char *mark = byte_order_marks[o->to];
+        if (output_write(mark, strlen(mark)) != 0) return EXIT_IO;
+    }
+    for (;;) {
+        size_t cut, stop = 0;
+        int decoded, encoded;
+        char kept;
+        if (input_fill(in) != 0) return EXIT_IO;
+        if (first && o->from != ENC_LOCALE) {
+            const char *mark = byte_order_marks[o->from];
+            size_t n = strlen(mark);
+            if (in->length >= n && memcmp(in->data, mark, n) == 0) input_consume(in, n);
+        }
+        first = 0;
+        if (in->length == 0) return 0;
+        cut = chunk_cut(o, in);
+        kept = in->data[cut];
+        in->data[cut] = '\0';
+        decoded = decode(s, in->data, cut);
+        in->data[cut] = kept;
+        if (decoded != 0 && decoded != EXIT_STOPPED) return decoded;
+        if (decoded == 0 && o->to == ENC_UTF8 && !in->eof && s->count > 0
+            && units[s->count - 1] >= 0xD800 && units[s->count - 1] <= 0xDBFF) {
+            uint16_t high = units[--s->count];
+            if (o->unmappable == UNMAP_STOP) s->held_offset = unit_offset(s, in, cut, s->count);
+            s->held_unit = high;
+            s->held = 1;
+        }
+        encoded = encode(s, &stop);
+        if (encoded == EXIT_STOPPED) {
+            report_unit(s, unit_offset(s, in, cut, stop), stop);
+            return EXIT_STOPPED;
+        }
+        if (encoded != 0) return encoded;
+        if (decoded == EXIT_STOPPED) {
+            size_t at = (size_t)(s->bad - in->data);
+            size_t n = o->from == ENC_LOCALE ? bad_sequence_length(s->bad, cut - at) : s->bad_length;
+            report_bad_bytes(s, in->offset + at, s->bad, n);
+            return EXIT_STOPPED;
+        }
+        input_consume(in, cut);
+    }
+}
+
+int run_convert(const struct convert_options *options) {
+    static struct input in;
+    struct session s;
+    int status;
+    memset(&s, 0, sizeof s);
+    s.options = options;
+    if ((status = set_up_converter(&s)) != 0) {
+        if (s.handle != NULL) KXUXUnloadConverter(s.handle);
+        return status;
+    }
+    status = input_open(&in, options->file);
+    if (status == 0) {
+        status = convert_stream(&s, &in);
+        input_close(&in);
+    }
+    KXUXUnloadConverter(s.handle);
+    return status;
+}

@@ -1,0 +1,253 @@
+/* quemba tool: the info command, the locale's country information. */
+#define _POSIX_C_SOURCE 200809L
+#include "tool.h"
+
+#include <quemba/converter.h>
+#include <quemba/locale_services.h>
+#include <quemba/standard.h>
+#include <quemba/utf8.h>
+
+#include <langinfo.h>
+#include <limits.h>
+#include <locale.h>
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+struct facts {
+    CountryInfo info;
+    const char *locale, *codeset, *country_id;
+    uint32_t code_page;
+    char version[16];
+    char date[64], time[64];
+};
+
+static const char *cs_precedes_text(char v) {
+    if (v == 1) return "symbol before the amount";
+    if (v == 0) return "symbol after the amount";
+    return "unspecified";
+}
+
+static const char *sep_by_space_text(char v) {
+    switch (v) {
+    case 0: return "no space";
+    case 1: return "space between symbol and amount";
+    case 2: return "space between symbol and sign";
+    default: return "unspecified";
+    }
+}
+
+static const char *sign_posn_text(char v) {
+    switch (v) {
+    case 0: return "parentheses around amount and symbol";
+    case 1: return "sign before amount and symbol";
+    case 2: return "sign after amount and symbol";
+    case 3: return "sign just before the symbol";
+    case 4: return "sign just after the symbol";
+    default: return "unspecified";
+    }
+}
+
+/* Group sizes from a grouping field: the first as its digit, the rest as
+ * bytes; 0 or CHAR_MAX end it. Returns how many. */
+static int group_sizes(const char *field, size_t width, int *sizes) {
+    int n = 0;
+    size_t i;
+    for (i = 0; i < width; ++i) {
+        int size = i == 0 ? field[0] - '0' : (unsigned char)field[i];
+        if (size <= 0 || size >= CHAR_MAX) break;
+        sizes[n++] = size;
+    }
+    return n;
+}
+
+static int gather(struct facts *f) {
+    uint8_t major = 0, minor = 0, revision = 0, build = 0;
+    uint32_t country = 0;
+    struct tm sample;
+    memset(f, 0, sizeof *f);
+    /* Saturday, 3 February 2001, 13:04:05: no two fields alike. */
+    memset(&sample, 0, sizeof sample);
+    sample.tm_year = 101;
+    sample.tm_mon = 1;
+    sample.tm_mday = 3;
+    sample.tm_hour = 13;
+    sample.tm_min = 4;
+    sample.tm_sec = 5;
+    sample.tm_wday = 6;
+    sample.tm_yday = 33;
+    if (_KXGetCountryInfo(&f->info) != 0) {
+        tool_error("cannot read the locale's country information");
+        return EXIT_STOPPED;
+    }
+    /* A null name only asks: the category stays as it is. */
+    f->country_id = KXLsetlocale(2, NULL);
+    if (f->country_id == NULL) f->country_id = "";
+    if (KXUSStandardUnicodeInit() == CVT_OK) {
+        KXUSGetCodePage(&f->code_page, &country);
+        KXUSStandardUnicodeRelease();
+    }
+    KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
+    sprintf(f->version, "%u.%u.%u.%u", major, minor, revision, build);
+    f->locale = setlocale(LC_ALL, NULL);
+    f->codeset = nl_langinfo(CODESET);
+    if (KXLstrftime(f->date, sizeof f->date, "%x", &sample) == 0) f->date[0] = '\0';
+    if (KXLstrftime(f->time, sizeof f->time, "%X", &sample) == 0) f->time[0] = '\0';
+    return 0;
+}
+
+/* ---- Plain text, in the locale's own encoding ---- */
+
+static void text_field(const char *name, const char *value) { printf("%-20s \"%s\"\n", name, value); }
+
+static void grouping_line(const char *name, const char *field, size_t width) {
+    int sizes[8], n = group_sizes(field, width, sizes), i;
+    printf("%-20s ", name);
+    if (n == 0) fputs("none", stdout);
+    for (i = 0; i < n; ++i) printf(i ? ";%d" : "%d", sizes[i]);
+    putchar('\n');
+}
+
+static void number_line(const char *name, char value, const char *meaning) {
+    if (value == CHAR_MAX) printf("%-20s unspecified\n", name);
+    else if (meaning) printf("%-20s %d (%s)\n", name, value, meaning);
+    else printf("%-20s %d\n", name, value);
+}
+
+static void print_text(const struct facts *f) {
+    const CountryInfo *c = &f->info;
+    printf("%-20s %s\n", "locale", f->locale);
+    printf("%-20s %s\n", "encoding", f->codeset);
+    printf("%-20s %s\n", "country_id", f->country_id);
+    printf("%-20s %d\n", "country_code", (int)c->country_code);
+    printf("%-20s %u\n", "code_page", (unsigned)f->code_page);
+    text_field("decimal_point", c->decimal_point);
+    text_field("thousands_sep", c->thousands_sep);
+    grouping_line("grouping", c->grouping, sizeof c->grouping);
+    text_field("int_curr_symbol", c->int_curr_symbol);
+    text_field("currency_symbol", c->currency_symbol);
+    text_field("mon_decimal_point", c->mon_decimal_point);
+    text_field("mon_thousands_sep", c->mon_thousands_sep);
+    grouping_line("mon_grouping", c->mon_grouping, sizeof c->mon_grouping);
+    text_field("positive_sign", c->positive_sign);
+    text_field("negative_sign", c->negative_sign);
+    number_line("int_frac_digits", c->int_frac_digits, NULL);
+    number_line("frac_digits", c->frac_digits, NULL);
+    number_line("p_cs_precedes", c->p_cs_precedes, cs_precedes_text(c->p_cs_precedes));
+    number_line("p_sep_by_space", c->p_sep_by_space, sep_by_space_text(c->p_sep_by_space));
+    number_line("n_cs_precedes", c->n_cs_precedes, cs_precedes_text(c->n_cs_precedes));
+    number_line("n_sep_by_space", c->n_sep_by_space, sep_by_space_text(c->n_sep_by_space));
+    number_line("p_sign_posn", c->p_sign_posn, sign_posn_text(c->p_sign_posn));
+    number_line("n_sign_posn", c->n_sign_posn, sign_posn_text(c->n_sign_posn));
+    text_field("date_separator", c->sep_2);
+    text_field("time_separator", c->sep_3);
+    text_field("sep_1", c->sep_1);
+    text_field("sep_4", c->sep_4);
+    text_field("am_string", c->am_string);
+    text_field("pm_string", c->pm_string);
+    text_field("date_example", f->date);
+    text_field("time_example", f->time);
+    printf("%-20s %s\n", "library_version", f->version);
+}
+
+/* ---- JSON, in UTF-8 ---- */
+
+/* A locale string as a JSON string: decoded through a converter, written
+ * as UTF-8 with the characters JSON reserves escaped. */
+static void json_string(ConverterHandle h, const char *text) {
+    uint16_t units[256];
+    uint32_t count = 0, i;
+    if (h == NULL || KXUXByteToUnicode(h, units, 256, text, &count) != CVT_OK) count = 0;
+    putchar('"');
+    for (i = 0; i < count; ++i) {
+        uint16_t u = units[i];
+        if (u == '"' || u == '\\') {
+            printf("\\%c", u);
+        } else if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF)) {
+            printf("\\u%04x", u);
+        } else if (u < 0x80) {
+            putchar(u);
+        } else {
+            uint16_t one[2];
+            char utf8[4];
+            uint32_t size = 0;
+            one[0] = u;
+            one[1] = 0;
+            if (KXLUnicodeToUTF8(one, sizeof utf8, utf8, &size) == 0) fputs(utf8, stdout);
+        }
+    }
+    putchar('"');
+}
+
+static void json_text(ConverterHandle h, const char *name, const char *value, int last) {
+    printf("  \"%s\": ", name);
+    json_string(h, value);
+    fputs(last ? "\n" : ",\n", stdout);
+}
+
+static void json_grouping(const char *name, const char *field, size_t width) {
+    int sizes[8], n = group_sizes(field, width, sizes), i;
+    printf("  \"%s\": [", name);
+    for (i = 0; i < n; ++i) printf(i ? ", %d" : "%d", sizes[i]);
+    fputs("],\n", stdout);
+}
+
+static void json_number(const char *name, char value) {
+    if (value == CHAR_MAX) printf("  \"%s\": null,\n", name);
+    else printf("  \"%s\": %d,\n", name, value);
+}
+
+static void print_json(const struct facts *f) {
+    const CountryInfo *c = &f->info;
+    ConverterHandle h = NULL;
+    if (KXUXLoadByteUnicodeConverter(0, &h) != CVT_OK) h = NULL;
+    if (h != NULL) KXUXSetScanAction(h, SCAN_NONE, SCAN_NONE);
+    fputs("{\n", stdout);
+    json_text(h, "locale", f->locale, 0);
+    json_text(h, "encoding", f->codeset, 0);
+    json_text(h, "country_id", f->country_id, 0);
+    printf("  \"country_code\": %d,\n", (int)c->country_code);
+    printf("  \"code_page\": %u,\n", (unsigned)f->code_page);
+    json_text(h, "decimal_point", c->decimal_point, 0);
+    json_text(h, "thousands_sep", c->thousands_sep, 0);
+    json_grouping("grouping", c->grouping, sizeof c->grouping);
+    json_text(h, "int_curr_symbol", c->int_curr_symbol, 0);
+    json_text(h, "currency_symbol", c->currency_symbol, 0);
+    json_text(h, "mon_decimal_point", c->mon_decimal_point, 0);
+    json_text(h, "mon_thousands_sep", c->mon_thousands_sep, 0);
+    json_grouping("mon_grouping", c->mon_grouping, sizeof c->mon_grouping);
+    json_text(h, "positive_sign", c->positive_sign, 0);
+    json_text(h, "negative_sign", c->negative_sign, 0);
+    json_number("int_frac_digits", c->int_frac_digits);
+    json_number("frac_digits", c->frac_digits);
+    json_number("p_cs_precedes", c->p_cs_precedes);
+    json_number("p_sep_by_space", c->p_sep_by_space);
+    json_number("n_cs_precedes", c->n_cs_precedes);
+    json_number("n_sep_by_space", c->n_sep_by_space);
+    json_number("p_sign_posn", c->p_sign_posn);
+    json_number("n_sign_posn", c->n_sign_posn);
+    json_text(h, "date_separator", c->sep_2, 0);
+    json_text(h, "time_separator", c->sep_3, 0);
+    json_text(h, "sep_1", c->sep_1, 0);
+    json_text(h, "sep_4", c->sep_4, 0);
+    json_text(h, "am_string", c->am_string, 0);
+    json_text(h, "pm_string", c->pm_string, 0);
+    json_text(h, "date_example", f->date, 0);
+    json_text(h, "time_example", f->time, 0);
+    json_text(h, "library_version", f->version, 1);
+    fputs("}\n", stdout);
+    if (h != NULL) KXUXUnloadConverter(h);
+}
+
+int run_info(int json) {
+    static struct facts f;
+    int status = gather(&f);
+    if (status != 0) return status;
+    if (json) print_json(&f);
+    else print_text(&f);
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        tool_error("cannot write the output");
+        return EXIT_IO;
+    }
+    return 0;
+}

@@ -1,0 +1,146 @@
+/* quemba tool: reading in bounded chunks, cutting them at character
+ * boundaries, and checked writing. */
+#define _POSIX_C_SOURCE 200809L
+#include "tool.h"
+
+#include <quemba/locale_services.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+int input_open(struct input *in, const char *path) {
+    in->eof = 0;
+    in->length = 0;
+    in->offset = 0;
+    memset(in->data + INPUT_CAPACITY, 0, INPUT_PADDING);
+    if (path == NULL || strcmp(path, "-") == 0) {
+        in->fd = STDIN_FILENO;
+        in->name = "standard input";
+        return 0;
+    }
+    in->name = path;
+    in->fd = open(path, O_RDONLY);
+    if (in->fd < 0) {
+        tool_error("cannot open %s: %s", path, strerror(errno));
+        return EXIT_IO;
+    }
+    return 0;
+}
+
+int input_fill(struct input *in) {
+    while (!in->eof && in->length < INPUT_CAPACITY) {
+        ssize_t got = read(in->fd, in->data + in->length, INPUT_CAPACITY - in->length);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            tool_error("cannot read %s: %s", in->name, strerror(errno));
+            return EXIT_IO;
+        }
+        if (got == 0) in->eof = 1;
+        in->length += (size_t)got;
+    }
+    memset(in->data + in->length, 0, INPUT_PADDING);
+    return 0;
+}
+
+void input_consume(struct input *in, size_t n) {
+    memmove(in->data, in->data + n, in->length - n);
+    in->length -= n;
+    in->offset += n;
+    memset(in->data + in->length, 0, INPUT_PADDING);
+}
+
+void input_close(struct input *in) {
+    if (in->fd != STDIN_FILENO) close(in->fd);
+}
+
+int output_write(const void *bytes, size_t n) {
+    const char *p = bytes;
+    while (n > 0) {
+        ssize_t put = write(STDOUT_FILENO, p, n);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            tool_error("cannot write the output: %s", strerror(errno));
+            return EXIT_IO;
+        }
+        p += put;
+        n -= (size_t)put;
+    }
+    return 0;
+}
+
+static int is_escape_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+/* An escape "[XXXX]" begun in the last five bytes would be cut: the chunk
+ * then ends before its bracket. */
+static size_t keep_escape_whole(const char *data, size_t cut) {
+    size_t start = cut > 5 ? cut - 5 : 0;
+    size_t i, j;
+    for (i = cut; i-- > start;) {
+        if (data[i] != '[') continue;
+        for (j = i + 1; j < cut && is_escape_digit(data[j]); ++j) {}
+        return j == cut ? i : cut;
+    }
+    return cut;
+}
+
+size_t locale_cut(const char *data, size_t length, int unescape) {
+    size_t p = 0;
+    size_t longest = MB_CUR_MAX;
+    if (longest == 1) {
+        p = length;
+    } else {
+        while (p < length) {
+            int32_t n;
+            if (data[p] == '\0') {
+                ++p;
+                continue;
+            }
+            n = KXLmblen(data + p, (uint32_t)(length - p));
+            if (n > 0) {
+                p += (size_t)n;
+                continue;
+            }
+            KXLmblen(NULL, 0);
+            /* Too few bytes left to tell a bad sequence from one that the
+             * next read completes: keep them for the next chunk. */
+            if (length - p < longest) break;
+            /* A bad byte is taken on its own; the next may start a
+             * character. */
+            ++p;
+        }
+    }
+    return unescape ? keep_escape_whole(data, p) : p;
+}
+
+/* Bytes a UTF-8 sequence takes, by its lead byte; 1 for a byte that cannot
+ * lead one (the decoder reports it). */
+static size_t utf8_sequence_length(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+    if (lead >= 0xC2) return 2;
+    return 1;
+}
+
+size_t utf8_cut(const char *data, size_t length) {
+    size_t back;
+    for (back = 1; back <= 3 && back <= length; ++back) {
+        unsigned char c = (unsigned char)data[length - back];
+        if ((c & 0xC0) == 0x80) continue;
+        return utf8_sequence_length(c) > back ? length - back : length;
+    }
+    return length;
+}
+
+size_t utf16_cut(const char *data, size_t length, int big_endian) {
+    size_t cut = length & ~(size_t)1;
+    if (cut >= 2) {
+        unsigned char high = (unsigned char)data[cut - (big_endian ? 2 : 1)];
+        if (high >= 0xD8 && high <= 0xDB) cut -= 2;
+    }
+    return cut;
+}
