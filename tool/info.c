@@ -139,9 +139,10 @@ static void print_text(const struct facts *f) {
     number_line("n_sep_by_space", c->n_sep_by_space, sep_by_space_text(c->n_sep_by_space));
     number_line("p_sign_posn", c->p_sign_posn, sign_posn_text(c->p_sign_posn));
     number_line("n_sign_posn", c->n_sign_posn, sign_posn_text(c->n_sign_posn));
-    text_field("date_separator", c->sep_2);
-    text_field("time_separator", c->sep_3);
+    /* Fixed by the record's layout, the same in every locale. */
     text_field("sep_1", c->sep_1);
+    text_field("sep_2", c->sep_2);
+    text_field("sep_3", c->sep_3);
     text_field("sep_4", c->sep_4);
     text_field("am_string", c->am_string);
     text_field("pm_string", c->pm_string);
@@ -226,9 +227,9 @@ static void print_json(const struct facts *f) {
     json_number("n_sep_by_space", c->n_sep_by_space);
     json_number("p_sign_posn", c->p_sign_posn);
     json_number("n_sign_posn", c->n_sign_posn);
-    json_text(h, "date_separator", c->sep_2, 0);
-    json_text(h, "time_separator", c->sep_3, 0);
     json_text(h, "sep_1", c->sep_1, 0);
+    json_text(h, "sep_2", c->sep_2, 0);
+    json_text(h, "sep_3", c->sep_3, 0);
     json_text(h, "sep_4", c->sep_4, 0);
     json_text(h, "am_string", c->am_string, 0);
     json_text(h, "pm_string", c->pm_string, 0);
