@@ -4,7 +4,7 @@
 // input or space, a byte or unit it does not handle); the step's
 // per-character loop takes it from there.
 //
-// The locale's codeset is read once per step. UTF-8 and ISO-8859-1 are
+// The locale's codeset is read once per call. UTF-8 and ISO-8859-1 are
 // decoded and encoded here; codesets known to map ASCII to itself widen and
 // narrow ASCII here; everything else goes to libc in bulk
 // (mbsnrtowcs/wcsnrtombs), falling back to one character at a time around
@@ -379,9 +379,31 @@ inline void MemoStore(Word *set, Word word) {
     set[0] = word;
 }
 
+// The locale's codeset, asked once per call rather than once per step.
+class CodesetMemo {
+public:
+    void Forget() { known_ = false; }
+    Codeset Get() {
+        if (!known_) {
+            codeset_ = CurrentCodeset();
+            known_ = true;
+        }
+        return codeset_;
+    }
+
+private:
+    bool known_ = false;
+    Codeset codeset_ = Codeset::Other;
+};
+
 class ToUnicodeMemo {
 public:
-    void Forget() { ready_ = false; }
+    void Forget() {
+        ready_ = false;
+        codeset.Forget();
+    }
+
+    CodesetMemo codeset;
 
     // Characters of one or two bytes, each as libc decoded it; stops before
     // anything else (a NUL, longer or rejected sequences, the end of input
@@ -482,7 +504,12 @@ private:
 
 class ToByteMemo {
 public:
-    void Forget() { ready_ = false; }
+    void Forget() {
+        ready_ = false;
+        codeset.Forget();
+    }
+
+    CodesetMemo codeset;
 
     // Units as libc wrote them alone, whole characters only; stops before a
     // NUL, a unit libc rejects or leaves in a shift state, and the end of
@@ -546,7 +573,7 @@ private:
 class ToUnicodeRuns {
 public:
     explicit ToUnicodeRuns(ToUnicodeMemo &memo)
-        : codeset_(CurrentCodeset()),
+        : codeset_(memo.codeset.Get()),
           longest_(codeset_ == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)),
           memo_(memo) {}
 
@@ -624,7 +651,7 @@ private:
 
 class ToByteRuns {
 public:
-    explicit ToByteRuns(ToByteMemo &memo) : codeset_(CurrentCodeset()), memo_(memo) {}
+    explicit ToByteRuns(ToByteMemo &memo) : codeset_(memo.codeset.Get()), memo_(memo) {}
 
     RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
         switch (codeset_) {

@@ -454,9 +454,15 @@ TEST_P(LocaleSwitch, ACallbackChangesTheLocaleMidCall) {
 
 INSTANTIATE_TEST_SUITE_P(Locales, LocaleSwitch,
                          testing::Values(SwitchCase{"ja_JP.EUC-JP", "ru_RU.CP1251"},
-                                         SwitchCase{"ru_RU.CP1251", "ja_JP.EUC-JP"}),
+                                         SwitchCase{"ru_RU.CP1251", "ja_JP.EUC-JP"},
+                                         SwitchCase{"en_US.UTF-8", "ja_JP.EUC-JP"},
+                                         SwitchCase{"ja_JP.EUC-JP", "en_US.UTF-8"}),
                          [](const testing::TestParamInfo<SwitchCase> &info) {
-                             return std::string(info.index == 0 ? "EucJpToCp1251" : "Cp1251ToEucJp");
+                             std::string name = std::string(info.param.from) + "_to_" + info.param.to;
+                             for (char &c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
                          });
 
 INSTANTIATE_TEST_SUITE_P(Locales, Exhaustive,
