@@ -11,6 +11,7 @@
 #include <cwctype>
 
 #include "converter/engine_runs.h"
+#include "converter/engine_steps.h"
 
 namespace {
 
@@ -143,12 +144,13 @@ int32_t ChangeCase(const void *source, void *destination, int32_t count, uint32_
 
 }  // namespace
 
-extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *destination,
-                                           int32_t count, uint32_t space, uint32_t *consumed,
-                                           uint32_t *produced, uint32_t *noMapLength) {
+namespace quemba::detail {
+
+int32_t EngineToUnicode(const void *source, void *destination, int32_t count, uint32_t space,
+                        uint32_t *consumed, uint32_t *produced, uint32_t *noMapLength, ToUnicodeMemo &memo) {
     std::mbstate_t state{};
     const bool counted = count > 0;
-    quemba::detail::ToUnicodeRuns runs;
+    quemba::detail::ToUnicodeRuns runs(memo);
     return RunStep<unsigned char, uint16_t, true>(
         source, destination, count, space, consumed, produced, noMapLength, runs.LongestChar(),
         [&state, counted](const unsigned char *src, uint32_t available, uint16_t *dst, uint32_t) {
@@ -178,11 +180,10 @@ extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *
         });
 }
 
-extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *destination,
-                                        int32_t count, uint32_t space, uint32_t *consumed,
-                                        uint32_t *produced, uint32_t *noMapLength) {
+int32_t EngineToByte(const void *source, void *destination, int32_t count, uint32_t space, uint32_t *consumed,
+                     uint32_t *produced, uint32_t *noMapLength, ToByteMemo &memo) {
     std::mbstate_t state{};
-    quemba::detail::ToByteRuns runs;
+    quemba::detail::ToByteRuns runs(memo);
     return RunStep<uint16_t, char, true>(
         source, destination, count, space, consumed, produced, noMapLength, 1,
         [&state](const uint16_t *src, uint32_t, char *dst, uint32_t room) {
@@ -198,6 +199,23 @@ extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *des
             if (!std::mbsinit(&state)) return quemba::detail::RunResult{0, 0};
             return runs.Take(src, available, dst, room);
         });
+}
+
+}  // namespace quemba::detail
+
+extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *destination,
+                                           int32_t count, uint32_t space, uint32_t *consumed,
+                                           uint32_t *produced, uint32_t *noMapLength) {
+    quemba::detail::ToUnicodeMemo memo;
+    return quemba::detail::EngineToUnicode(source, destination, count, space, consumed, produced, noMapLength,
+                                           memo);
+}
+
+extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *destination,
+                                        int32_t count, uint32_t space, uint32_t *consumed,
+                                        uint32_t *produced, uint32_t *noMapLength) {
+    quemba::detail::ToByteMemo memo;
+    return quemba::detail::EngineToByte(source, destination, count, space, consumed, produced, noMapLength, memo);
 }
 
 extern "C" QUEMBA_API int32_t KXUToUpper(uintptr_t, const void *source, void *destination,

@@ -4,7 +4,7 @@
 // input or space, a byte or unit it does not handle); the step's
 // per-character loop takes it from there.
 //
-// The locale's codeset is read once per step. UTF-8 and ISO-8859-1 are
+// The locale's codeset is read once per call. UTF-8 and ISO-8859-1 are
 // decoded and encoded here; codesets known to map ASCII to itself widen and
 // narrow ASCII here; everything else goes to libc in bulk
 // (mbsnrtowcs/wcsnrtombs), falling back to one character at a time around
@@ -212,6 +212,33 @@ inline uint32_t NarrowRun(const uint16_t *s, char *d, uint32_t n) {
 
 inline bool Continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
+// Units that UTF-8 writes in three bytes: U+0800 up, not the surrogates.
+inline bool ThreeByteUnit(uint32_t u) { return u >= 0x800 && u - 0xD800 >= 0x800; }
+
+inline uint32_t ToLittleEndian32(uint32_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap32(w);
+#else
+    return w;
+#endif
+}
+
+inline uint16_t ToLittleEndian16(uint16_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap16(w);
+#else
+    return w;
+#endif
+}
+
+inline uint64_t FromLittleEndian(uint64_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap64(w);
+#else
+    return w;
+#endif
+}
+
 // UTF-8 to units: ASCII in blocks, and the 2- and 3-byte forms of BMP
 // characters outside the surrogates. Everything else (overlong and
 // surrogate forms, 4-byte forms, stray bytes, cut sequences) is left to libc.
@@ -229,8 +256,24 @@ inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, ui
             d[o++] = static_cast<uint16_t>((b0 & 0x1F) << 6 | (s[i + 1] & 0x3F));
             i += 2;
         } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            // Runs of 3-byte forms (CJK text) in a tight loop.
+            // Runs of 3-byte forms (CJK text) in a tight loop, two at a time
+            // while eight bytes can be read.
             const uint32_t start = o;
+            while (n - i >= 8 && room - o >= 2) {
+                uint64_t w;
+                std::memcpy(&w, s + i, 8);
+                w = FromLittleEndian(w);
+                if ((w & 0xC0C0F0C0C0F0ull) != 0x8080E08080E0ull) break;
+                const uint32_t u1 = static_cast<uint32_t>((w & 0x0F) << 12 | (w >> 2 & 0xFC0) | (w >> 16 & 0x3F));
+                const uint32_t u2 =
+                    static_cast<uint32_t>((w >> 24 & 0x0F) << 12 | (w >> 26 & 0xFC0) | (w >> 40 & 0x3F));
+                // Overlong and surrogate forms are left to libc.
+                if (!ThreeByteUnit(u1) || !ThreeByteUnit(u2)) break;
+                d[o] = static_cast<uint16_t>(u1);
+                d[o + 1] = static_cast<uint16_t>(u2);
+                o += 2;
+                i += 6;
+            }
             while (n - i >= 3 && o < room) {
                 const unsigned char c0 = s[i], c1 = s[i + 1], c2 = s[i + 2];
                 if ((c0 & 0xF0) != 0xE0 || !Continuation(c1) || !Continuation(c2)) break;
@@ -265,8 +308,21 @@ inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t ro
             out[o + 1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
             o += 2;
         } else {
-            // Runs of units that take 3 bytes (CJK text) in a tight loop.
+            // Runs of units that take 3 bytes (CJK text) in a tight loop,
+            // two at a time, each pair's six bytes in two stores.
             const uint32_t start = i;
+            while (n - i >= 2 && room - o >= 6) {
+                const uint32_t v1 = s[i], v2 = s[i + 1];
+                if (!ThreeByteUnit(v1) || !ThreeByteUnit(v2)) break;
+                const uint32_t e1 = 0x8080E0 | v1 >> 12 | (v1 << 2 & 0x3F00) | (v1 & 0x3F) << 16;
+                const uint32_t e2 = 0x8080E0 | v2 >> 12 | (v2 << 2 & 0x3F00) | (v2 & 0x3F) << 16;
+                const uint32_t head = ToLittleEndian32(e1 | e2 << 24);
+                const uint16_t tail = ToLittleEndian16(static_cast<uint16_t>(e2 >> 8));
+                std::memcpy(out + o, &head, 4);
+                std::memcpy(out + o + 4, &tail, 2);
+                o += 6;
+                i += 2;
+            }
             while (i < n && room - o >= 3) {
                 const uint16_t v = s[i];
                 if (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF)) break;
@@ -288,11 +344,238 @@ inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t ro
 // could not vouch for its result, as many go one at a time.
 constexpr uint32_t kBulkChars = 256;
 
+// Memos of libc's own answers, for codesets without a path of their own:
+// the first time a call meets a unit or a byte sequence, libc converts it
+// alone from the initial state, and the answer is kept for the rest of the
+// call only when libc ends in the initial state. A memo lives on the stack
+// of one call and starts empty, so nothing survives a locale change between
+// calls; the drivers forget it around callbacks, which might change the
+// locale in the middle of a call.
+constexpr uint32_t kMemoSlots = 1024;
+// Shorter input goes to bulk calls: filling a memo costs one libc call per
+// character first met.
+constexpr uint32_t kMemoFrom = 128;
+
+// Two ways per set: a character evicts the older of the two only, so two
+// frequent characters that share a set do not thrash. Each slot is a word
+// whose low 16 bits are the key; key 0 marks an empty slot (no key starts
+// with NUL). The way is chosen without branches: text alternates between
+// them unpredictably.
+inline uint32_t MemoSet(uint32_t key) { return (key * 0x9E3779B1u) >> 23 << 1; }
+static_assert(kMemoSlots == 1u << 10, "MemoSet keeps 9 bits");
+
+template <typename Word>
+inline Word MemoLookUp(const Word *set, uint32_t key) {
+    const Word w0 = set[0], w1 = set[1];
+    // No key is in both ways.
+    const Word m0 = Word{0} - static_cast<Word>((w0 & 0xFFFF) == key);
+    const Word m1 = Word{0} - static_cast<Word>((w1 & 0xFFFF) == key);
+    return (w0 & m0) | (w1 & m1);
+}
+
+template <typename Word>
+inline void MemoStore(Word *set, Word word) {
+    set[1] = set[0];
+    set[0] = word;
+}
+
+// The locale's codeset, asked once per call rather than once per step.
+class CodesetMemo {
+public:
+    void Forget() { known_ = false; }
+    Codeset Get() {
+        if (!known_) {
+            codeset_ = CurrentCodeset();
+            known_ = true;
+        }
+        return codeset_;
+    }
+
+private:
+    bool known_ = false;
+    Codeset codeset_ = Codeset::Other;
+};
+
+class ToUnicodeMemo {
+public:
+    void Forget() {
+        ready_ = false;
+        codeset.Forget();
+    }
+
+    CodesetMemo codeset;
+
+    // Characters of one or two bytes, each as libc decoded it; stops before
+    // anything else (a NUL, longer or rejected sequences, the end of input
+    // or room).
+    RunResult Take(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        if (!ready_) {
+            std::memset(single_, 0, sizeof single_);
+            std::memset(pairs_, 0, sizeof pairs_);
+            single_[0] = kStop;
+            ready_ = true;
+        }
+        uint32_t i = 0, o = 0;
+        while (i < n && o < room) {
+            // Runs of known pairs first. Pairs are kept only behind a byte
+            // that libc found incomplete alone, so a known pair is a whole
+            // character wherever a character starts.
+            // Two at a time: the second look-up counts only after a hit.
+            while (n - i >= 4 && room - o >= 2) {
+                const uint32_t k1 = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
+                const uint32_t k2 = static_cast<uint32_t>(s[i + 2]) << 8 | s[i + 3];
+                const uint32_t w1 = MemoLookUp(pairs_ + MemoSet(k1), k1);
+                const uint32_t w2 = MemoLookUp(pairs_ + MemoSet(k2), k2);
+                if (w1 >> 16 == 0) break;
+                d[o++] = static_cast<uint16_t>(w1 >> 16);
+                i += 2;
+                if (w2 >> 16 == 0) break;
+                d[o++] = static_cast<uint16_t>(w2 >> 16);
+                i += 2;
+            }
+            if (n - i >= 2 && o < room) {
+                const uint32_t k = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
+                const uint32_t w = MemoLookUp(pairs_ + MemoSet(k), k);
+                if (w >> 16 != 0) {
+                    d[o++] = static_cast<uint16_t>(w >> 16);
+                    i += 2;
+                    continue;
+                }
+            }
+            if (i == n || o == room) break;
+            const unsigned char b0 = s[i];
+            uint32_t e = single_[b0];
+            if (e & kOne) {
+                d[o++] = static_cast<uint16_t>(e);
+                ++i;
+                continue;
+            }
+            if (e != kLead) {
+                if (e != kUnknown) break;
+                single_[b0] = LearnSingle(b0);
+                continue;
+            }
+            if (n - i < 2) break;
+            const uint32_t key = static_cast<uint32_t>(b0) << 8 | s[i + 1];
+            uint32_t *set = pairs_ + MemoSet(key);
+            uint32_t word = MemoLookUp(set, key);
+            if (word == 0) {
+                word = LearnPair(s + i, key);
+                MemoStore(set, word);
+            }
+            // No unit: libc did not take these two bytes as one character.
+            if (word >> 16 == 0) break;
+            d[o++] = static_cast<uint16_t>(word >> 16);
+            i += 2;
+        }
+        return RunResult{i, o};
+    }
+
+private:
+    static constexpr uint32_t kUnknown = 0, kOne = 0x10000, kLead = 0x20000, kStop = 0x40000;
+
+    static uint32_t LearnSingle(unsigned char b) {
+        std::mbstate_t state{};
+        wchar_t w = 0;
+        const char c = static_cast<char>(b);
+        const size_t k = std::mbrtowc(&w, &c, 1, &state);
+        if (k == static_cast<size_t>(-2)) return kLead;
+        if (k == 1 && std::mbsinit(&state) && w != 0 && static_cast<uint32_t>(w) <= 0xFFFF)
+            return kOne | static_cast<uint32_t>(w);
+        return kStop;
+    }
+
+    // The key, with the unit above it (none if libc did not decode the two
+    // bytes as one character of the BMP, ending in the initial state).
+    static uint32_t LearnPair(const unsigned char *s, uint32_t key) {
+        std::mbstate_t state{};
+        wchar_t w = 0;
+        const size_t k = std::mbrtowc(&w, reinterpret_cast<const char *>(s), 2, &state);
+        const bool one = k == 2 && std::mbsinit(&state) && w != 0 && static_cast<uint32_t>(w) <= 0xFFFF;
+        return key | (one ? static_cast<uint32_t>(w) << 16 : 0);
+    }
+
+    bool ready_ = false;
+    // Left uninitialised until a call needs them. single_: per byte, what
+    // libc made of it alone (kOne with the unit, kLead, kStop, kUnknown).
+    uint32_t single_[256];
+    uint32_t pairs_[kMemoSlots];
+};
+
+class ToByteMemo {
+public:
+    void Forget() {
+        ready_ = false;
+        codeset.Forget();
+    }
+
+    CodesetMemo codeset;
+
+    // Units as libc wrote them alone, whole characters only; stops before a
+    // NUL, a unit libc rejects or leaves in a shift state, and the end of
+    // input or room. kAscii: units below 0x80 are the bytes themselves.
+    template <bool kAscii>
+    RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        if (!ready_) {
+            std::memset(slots_, 0, sizeof slots_);
+            ready_ = true;
+        }
+        uint32_t i = 0, o = 0;
+        while (i < n && o < room) {
+            const uint16_t u = s[i];
+            if (kAscii && u < 0x80) {
+                if (u == 0) break;
+                d[o++] = static_cast<char>(u);
+                ++i;
+                continue;
+            }
+            if (u == 0) break;
+            uint64_t *set = slots_ + MemoSet(u);
+            uint64_t word = MemoLookUp(set, u);
+            if (word == 0) {
+                word = Learn(u);
+                if (word == 0) break;
+                MemoStore(set, word);
+            }
+            const uint32_t length = static_cast<uint32_t>(word >> 16) & 0xFF;
+            if (room - o < length) break;
+            const uint64_t bytes = word >> 24;
+            if (length == 2) {
+                d[o] = static_cast<char>(bytes);
+                d[o + 1] = static_cast<char>(bytes >> 8);
+            } else {
+                for (uint32_t k = 0; k < length; ++k) d[o + k] = static_cast<char>(bytes >> (8 * k));
+            }
+            o += length;
+            ++i;
+        }
+        return RunResult{i, o};
+    }
+
+private:
+    // The unit, the length above it and the bytes above that, first byte
+    // lowest; 0 when libc's answer is not one to keep.
+    static uint64_t Learn(uint16_t u) {
+        char bytes[MB_LEN_MAX];
+        std::mbstate_t state{};
+        const size_t k = std::wcrtomb(bytes, static_cast<wchar_t>(u), &state);
+        if (k == static_cast<size_t>(-1) || k == 0 || k > 5 || !std::mbsinit(&state)) return 0;
+        uint64_t word = u | static_cast<uint64_t>(k) << 16;
+        for (size_t j = 0; j < k; ++j) word |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[j])) << (24 + 8 * j);
+        return word;
+    }
+
+    bool ready_ = false;
+    // Left uninitialised until a call needs it.
+    uint64_t slots_[kMemoSlots];
+};
+
 class ToUnicodeRuns {
 public:
-    ToUnicodeRuns()
-        : codeset_(CurrentCodeset()),
-          longest_(codeset_ == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)) {}
+    explicit ToUnicodeRuns(ToUnicodeMemo &memo)
+        : codeset_(memo.codeset.Get()),
+          longest_(codeset_ == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)),
+          memo_(memo) {}
 
     uint32_t LongestChar() const { return longest_; }
 
@@ -307,15 +590,23 @@ public:
         case Codeset::AsciiSuperset: {
             const uint32_t k = WidenRun<false>(s, d, n < room ? n : room);
             if (k != 0) return RunResult{k, k};
-            return Bulk(s, n, d, room);
+            return Memo(s, n, d, room);
         }
         case Codeset::Other:
-            return Bulk(s, n, d, room);
+            return Memo(s, n, d, room);
         }
         return RunResult{0, 0};
     }
 
 private:
+    RunResult Memo(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        if (n >= kMemoFrom && room >= kMemoFrom / 2) {
+            const RunResult r = memo_.Take(s, n, d, room);
+            if (r.produced != 0) return r;
+        }
+        return Bulk(s, n, d, room);
+    }
+
     RunResult Bulk(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
         if (slow_ != 0) {
             --slow_;
@@ -355,11 +646,12 @@ private:
     Codeset codeset_;
     uint32_t longest_;
     uint32_t slow_ = 0;
+    ToUnicodeMemo &memo_;
 };
 
 class ToByteRuns {
 public:
-    ToByteRuns() : codeset_(CurrentCodeset()) {}
+    explicit ToByteRuns(ToByteMemo &memo) : codeset_(memo.codeset.Get()), memo_(memo) {}
 
     RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
         switch (codeset_) {
@@ -372,9 +664,17 @@ public:
         case Codeset::AsciiSuperset: {
             const uint32_t k = NarrowRun<false>(s, d, n < room ? n : room);
             if (k != 0) return RunResult{k, k};
+            if (n >= kMemoFrom && room >= kMemoFrom) {
+                const RunResult r = memo_.Take<true>(s, n, d, room);
+                if (r.consumed != 0) return r;
+            }
             return Bulk(s, n, d, room);
         }
         case Codeset::Other:
+            if (n >= kMemoFrom && room >= kMemoFrom) {
+                const RunResult r = memo_.Take<false>(s, n, d, room);
+                if (r.consumed != 0) return r;
+            }
             return Bulk(s, n, d, room);
         }
         return RunResult{0, 0};
@@ -415,6 +715,7 @@ private:
     Codeset codeset_;
     uint32_t longest_ = 0;
     uint32_t slow_ = 0;
+    ToByteMemo &memo_;
 };
 
 }  // namespace quemba::detail

@@ -2,6 +2,7 @@
 // byte/Unicode converter, with escape recognition and the no-map policy.
 #include <quemba/converter.h>
 
+#include "converter/engine_steps.h"
 #include "drivers/sink.h"
 
 namespace quemba::detail {
@@ -31,13 +32,28 @@ int32_t ApplyNoMap(ConverterHandle h, Sink &sink, const char *start, uint32_t le
     }
 }
 
+// The engine's step keeps its memo across the steps of one call; a callback
+// other than the library's own might change the locale, so the memo is
+// forgotten after it.
+inline int32_t Step(ConverterHandle h, ToUnicodeMemo &memo, const char *src, uint16_t *out, int32_t piece,
+                    uint32_t room, uint32_t *consumed, uint32_t *produced, uint32_t *noMap) {
+    if (h->toUnicodeStep == KXUToUnicode) {
+        return EngineToUnicode(src, out, piece, room, consumed, produced, noMap, memo);
+    }
+    return h->toUnicodeStep(h->engineData, src, out, piece, room, consumed, produced, noMap);
+}
+
 // The one conversion loop. `remaining` is -1 for NUL-terminated input and
 // stays -1; otherwise it counts down to 0.
 template <class Sink>
 int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink &sink) {
     // Once the scanner has found no escape, none can appear further on.
     bool scanning = h->byteScanAction == SCAN_ESCAPES;
+    ToUnicodeMemo memo;
+    const bool ownCallbacks = h->byteNoMapFixer == KXZNoMapByteFixer && h->byteScanner == KXZByteScanner &&
+                              h->byteParser == KXZByteParser;
     for (;;) {
+        if (!ownCallbacks) memo.Forget();
         if (remaining == 0) return CVT_OK;
         if (sink.full()) {
             // Only the terminator's unit is left. A NUL here ends NUL-terminated
@@ -57,8 +73,8 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
         const int32_t piece = escape != nullptr ? static_cast<int32_t>(escape - src) : remaining;
 
         uint32_t consumed = 0, produced = 0, noMap = 0;
-        const int32_t status = h->toUnicodeStep(h->engineData, src, sink.at(), piece,
-                                                sink.stepRoom(), &consumed, &produced, &noMap);
+        const int32_t status =
+            Step(h, memo, src, sink.at(), piece, sink.stepRoom(), &consumed, &produced, &noMap);
         src += consumed;
         if (remaining != -1) remaining -= static_cast<int32_t>(consumed);
         sink.advanceStep(produced);

@@ -51,7 +51,7 @@ class MeasureSink {
 public:
     static constexpr bool kMeasuring = true;
     static constexpr uint32_t kScratch = 256;
-    static constexpr uint32_t kStepScratch = 4096 / sizeof(Unit);
+    static constexpr uint32_t kStepScratch = 16384 / sizeof(Unit);
 
     Unit *at() { return scratch_; }
     uint32_t room() const { return kScratch; }

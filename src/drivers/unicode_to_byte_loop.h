@@ -6,6 +6,7 @@
 #include <quemba/converter.h>
 #include <quemba/unistr.h>
 
+#include "converter/engine_steps.h"
 #include "drivers/sink.h"
 
 #if defined(__SSE2__)
@@ -86,14 +87,27 @@ int32_t ApplyUniNoMap(ConverterHandle h, Sink &sink, const uint16_t *start, uint
     }
 }
 
+// The engine's step keeps its memo across the steps of one call; a callback
+// other than the library's own might change the locale, so the memo is
+// forgotten after it.
+inline int32_t ByteStep(ConverterHandle h, ToByteMemo &memo, const uint16_t *src, char *out, int32_t piece,
+                        uint32_t room, uint32_t *consumed, uint32_t *produced, uint32_t *noMap) {
+    if (h->toByteStep == KXUToByte) return EngineToByte(src, out, piece, room, consumed, produced, noMap, memo);
+    return h->toByteStep(h->engineData, src, out, piece, room, consumed, produced, noMap);
+}
+
 template <class Pieces, class Sink>
 int32_t ConvertUnits(ConverterHandle h, const uint16_t *src, Sink &sink) {
     bool scanning = h->uniScanAction == SCAN_ESCAPES;
+    ToByteMemo memo;
+    const bool ownCallbacks = h->uniNoMapFixer == KXZNoMapUniFixer && h->uniScanner == KXZUniScanner &&
+                              h->uniParser == KXZUniParser;
     // The source does not change during the call, so the first separator
     // ahead stays the first one until the conversion passes it.
     bool separatorKnown = false;
     const uint16_t *nextSeparator = nullptr;
     for (;;) {
+        if (!ownCallbacks) memo.Forget();
         if (sink.full()) return *src == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
 
         const uint16_t *escape = nullptr;
@@ -115,8 +129,8 @@ int32_t ConvertUnits(ConverterHandle h, const uint16_t *src, Sink &sink) {
         const int32_t piece = end != nullptr ? static_cast<int32_t>(end - src) : -1;
 
         uint32_t consumed = 0, produced = 0, noMap = 0;
-        const int32_t status = h->toByteStep(h->engineData, src, sink.at(), piece,
-                                             sink.stepRoom(), &consumed, &produced, &noMap);
+        const int32_t status =
+            ByteStep(h, memo, src, sink.at(), piece, sink.stepRoom(), &consumed, &produced, &noMap);
         src += consumed;
         sink.advanceStep(produced);
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -202,6 +203,48 @@ TEST_P(EngineDifferential, EveryBmpUnit) {
     }
 }
 
+// UTF-8 takes 3-byte forms two at a time where eight bytes can be read, and
+// units that take three bytes two at a time: every BMP unit beside such a
+// unit, and every 3-byte lead with every second byte (valid, overlong,
+// surrogate and stray forms) in either place of a pair, with space and
+// counts that end inside and after it.
+TEST_P(EngineDifferential, PairsOfThreeByteForms) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    Differences d(GetParam());
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+        const uint16_t v = static_cast<uint16_t>(u);
+        const uint16_t before[6] = {0x3042, v, 0x65E5, 0x672C, 0x8A9E, 0};
+        const uint16_t after[6] = {v, 0x3042, 0x65E5, 0x672C, 0x8A9E, 0};
+        for (uint32_t space : {5u, 6u, 7u, 16u}) {
+            CheckUnits(d, before, 6, -1, space);
+            CheckUnits(d, after, 6, -1, space);
+        }
+        CheckUnits(d, before, 6, 2, 16);
+        CheckUnits(d, after, 6, 1, 16);
+    }
+    const unsigned char thirds[] = {0x00, 0x41, 0x80, 0x9F, 0xA0, 0xBF, 0xC0};
+    const unsigned char filler[3] = {0xE6, 0x97, 0xA5};  // U+65E5
+    for (int a = 0xE0; a <= 0xEF; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            for (unsigned char c : thirds) {
+                for (int place = 0; place < 2; ++place) {
+                    unsigned char s[16];
+                    for (int k = 0; k < 15; ++k) s[k] = filler[k % 3];
+                    s[place * 3] = static_cast<unsigned char>(a);
+                    s[place * 3 + 1] = static_cast<unsigned char>(b);
+                    s[place * 3 + 2] = c;
+                    s[15] = 0;
+                    CheckBytes(d, s, 15, -1, 8);
+                    CheckBytes(d, s, 15, 15, 1 + place);
+                    CheckBytes(d, s, 15, 8, 8);
+                    CheckBytes(d, s, 15, 6 + place, 8);
+                }
+            }
+        }
+    }
+}
+
 // Random text: runs of ASCII, characters of the locale's encoding, bytes
 // or units it rejects, NULs, cut at random counts and spaces.
 TEST_P(EngineDifferential, RandomTextWithErrors) {
@@ -272,6 +315,106 @@ TEST_P(EngineDifferential, RandomTextWithErrors) {
         const uint32_t ulen = static_cast<uint32_t>(units.size() - 1);
         const int32_t ucount = below(3) == 0 ? -1 : static_cast<int32_t>(below(ulen + 1));
         const uint32_t uspace = below(4) == 0 ? ulen * 3 + 3 : below(ulen * 3 + 2);
+        CheckUnits(d, units.data(), units.size(), ucount, uspace);
+    }
+}
+
+// What this locale's libc makes of units and bytes, for building texts.
+struct Repertoire {
+    std::vector<uint16_t> mapped;    // units wcrtomb writes
+    std::vector<uint16_t> rejected;  // units wcrtomb rejects
+    std::vector<unsigned char> bad;  // bytes mbrtowc rejects alone
+    std::vector<unsigned char> lead; // bytes mbrtowc finds incomplete alone
+};
+
+Repertoire Survey() {
+    Repertoire r;
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+        char mb[MB_LEN_MAX];
+        mbstate_t state{};
+        (wcrtomb(mb, static_cast<wchar_t>(u), &state) == static_cast<size_t>(-1) ? r.rejected : r.mapped)
+            .push_back(static_cast<uint16_t>(u));
+    }
+    for (int b = 1; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        wchar_t w = 0;
+        mbstate_t state{};
+        const size_t k = mbrtowc(&w, &c, 1, &state);
+        if (k == static_cast<size_t>(-1)) r.bad.push_back(static_cast<unsigned char>(b));
+        if (k == static_cast<size_t>(-2)) r.lead.push_back(static_cast<unsigned char>(b));
+    }
+    return r;
+}
+
+// Long texts, where the steps keep a memo of libc's answers for codesets
+// without a path of their own: a few frequent characters (hits), many rare
+// ones (more than the memo holds, so slots collide and are evicted), ASCII
+// runs, and errors placed after memoised characters, cut at random counts
+// and spaces so that runs end in the middle of the text.
+TEST_P(EngineDifferential, LongTextThroughTheMemos) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    const Repertoire rep = Survey();
+    ASSERT_FALSE(rep.mapped.empty());
+    Differences d(GetParam());
+    std::mt19937 rng(61206);
+    auto below = [&rng](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    auto pick = [&below](const auto &v) { return v[below(static_cast<uint32_t>(v.size()))]; };
+    std::vector<uint16_t> frequent;
+    for (int i = 0; i < 40; ++i) frequent.push_back(pick(rep.mapped));
+    for (int round = 0; round < 400; ++round) {
+        std::vector<uint16_t> units;
+        std::string bytes;
+        auto put = [&](uint16_t u) {
+            units.push_back(u);
+            char mb[MB_LEN_MAX];
+            mbstate_t state{};
+            const size_t k = wcrtomb(mb, static_cast<wchar_t>(u), &state);
+            if (k != static_cast<size_t>(-1)) bytes.append(mb, k);
+        };
+        const uint32_t length = 128 + below(1200);
+        while (units.size() < length) {
+            const uint32_t kind = below(100);
+            if (kind < 60) {
+                put(pick(frequent));
+            } else if (kind < 90) {
+                put(pick(rep.mapped));
+            } else if (kind < 97) {
+                for (uint32_t n = below(20); n > 0; --n) put(static_cast<uint16_t>(0x20 + below(0x5F)));
+            } else if (units.size() >= 64 && below(4) == 0) {
+                // An error after memoised characters: a rejected unit, a
+                // lone surrogate, a rejected byte, a cut character, a NUL.
+                switch (below(5)) {
+                case 0:
+                    if (!rep.rejected.empty()) units.push_back(pick(rep.rejected));
+                    break;
+                case 1:
+                    units.push_back(static_cast<uint16_t>(0xD800 + below(0x800)));
+                    break;
+                case 2:
+                    if (!rep.bad.empty()) bytes += static_cast<char>(pick(rep.bad));
+                    break;
+                case 3:
+                    if (!rep.lead.empty()) bytes += static_cast<char>(pick(rep.lead));
+                    break;
+                default:
+                    units.push_back(0);
+                    bytes += '\0';
+                    break;
+                }
+            }
+        }
+        std::vector<unsigned char> b(bytes.begin(), bytes.end());
+        b.push_back(0);
+        const uint32_t blen = static_cast<uint32_t>(bytes.size());
+        const int32_t bcount = below(3) == 0 ? -1 : static_cast<int32_t>(blen - below(blen / 4 + 1));
+        const uint32_t bspace = below(3) == 0 ? blen : 1 + below(blen);
+        CheckBytes(d, b.data(), b.size(), bcount, bspace < qref::kMaxOut ? bspace : qref::kMaxOut);
+
+        units.push_back(0);
+        const uint32_t ulen = static_cast<uint32_t>(units.size() - 1);
+        const int32_t ucount = below(3) == 0 ? -1 : static_cast<int32_t>(ulen - below(ulen / 4 + 1));
+        const uint32_t uspace = below(3) == 0 ? qref::kMaxOut : 1 + below(qref::kMaxOut);
         CheckUnits(d, units.data(), units.size(), ucount, uspace);
     }
 }

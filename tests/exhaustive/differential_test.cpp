@@ -10,6 +10,12 @@
 #include <cwchar>
 #include <cwctype>
 #include <sstream>
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include <random>
 
 #include "engine_reference.h"
 #include "quemba_test.h"
@@ -186,6 +192,278 @@ TEST_P(Exhaustive, EveryBmpUnit) {
     EXPECT_EQ(diffs.count(), 0) << diffs.text();
     KXUXUnloadConverter(h);
 }
+
+// The UTF-16-to-byte driver with the defaults: each unmappable unit becomes
+// its bracketed escape; the path form writes separators as 0x5C.
+std::string UnitDriverModel(const uint16_t *src, bool path) {
+    std::string out;
+    std::mbstate_t st{};
+    for (; *src != 0; ++src) {
+        const uint16_t u = *src;
+        if (path && (u == 0x5C || u == 0xA5 || u == 0x20A9 || u == 0xF8F7)) {
+            out += '\\';
+            continue;
+        }
+        char mb[MB_LEN_MAX];
+        const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
+        if (n == static_cast<size_t>(-1)) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "[%04X]", u);
+            out += esc;
+            st = std::mbstate_t{};
+        } else {
+            out.append(mb, n);
+        }
+    }
+    return out;
+}
+
+// Caller buffers with canaries behind the given size.
+constexpr uint32_t kGuard = 8;
+constexpr uint16_t kCanaryUnit = 0xA5A5;
+constexpr char kCanaryByte = static_cast<char>(0xA5);
+
+// Long texts through the drivers, where the engine keeps a memo of libc's
+// answers across the steps of one call (the length-only modes measure in
+// steps of a few thousand units): frequent and rare characters, ASCII
+// letters, and errors after memoised characters.
+TEST_P(Exhaustive, LongTextsThroughTheDrivers) {
+    LocaleScope scope(GetParam());
+    ConverterHandle h = nullptr;
+    ASSERT_EQ(KXUXLoadByteUnicodeConverter(0, &h), CVT_OK);
+    std::vector<uint16_t> mapped, rejected;
+    std::vector<char> badBytes;
+    for (uint32_t u = 0x80; u <= 0xFFFF; ++u) {
+        char mb[MB_LEN_MAX];
+        std::mbstate_t st{};
+        (std::wcrtomb(mb, static_cast<wchar_t>(u), &st) == static_cast<size_t>(-1) ? rejected : mapped)
+            .push_back(static_cast<uint16_t>(u));
+    }
+    for (int b = 0x80; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        std::mbstate_t st{};
+        if (std::mbrtowc(nullptr, &c, 1, &st) == static_cast<size_t>(-1)) badBytes.push_back(c);
+    }
+    std::mt19937 rng(1206);
+    auto below = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    std::vector<uint16_t> frequent;
+    for (int i = 0; i < 30 && !mapped.empty(); ++i) frequent.push_back(mapped[below(mapped.size())]);
+    Diffs diffs;
+    for (int round = 0; round < 40; ++round) {
+        std::vector<uint16_t> units;
+        std::string bytes;
+        const size_t length = 1000 + below(6000);
+        while (units.size() < length) {
+            const size_t kind = below(100);
+            uint16_t u = static_cast<uint16_t>('a' + below(26));
+            if (kind < 60 && !frequent.empty()) u = frequent[below(frequent.size())];
+            else if (kind < 85 && !mapped.empty()) u = mapped[below(mapped.size())];
+            else if (kind == 99 && units.size() > 300) {
+                // An error after memoised characters.
+                if (!rejected.empty()) units.push_back(rejected[below(rejected.size())]);
+                if (!badBytes.empty()) bytes += badBytes[below(badBytes.size())];
+                continue;
+            }
+            units.push_back(u);
+            char mb[MB_LEN_MAX];
+            std::mbstate_t st{};
+            const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
+            if (n != static_cast<size_t>(-1)) bytes.append(mb, n);
+        }
+        units.push_back(0);
+
+        const std::string want = UnitDriverModel(units.data(), false);
+        const std::string wantPath = UnitDriverModel(units.data(), true);
+        const uint32_t size = static_cast<uint32_t>(want.size() + 1);
+        std::vector<char> out(size + kGuard, kCanaryByte);
+        uint32_t count = 0, need = 0;
+        int32_t r = KXUXUnicodeToByte(h, out.data(), size, units.data(), &count);
+        const int32_t l = KXUXUnicodeToByte(h, nullptr, 0, units.data(), &need);
+        if (r != CVT_OK || l != CVT_OK || std::string(out.data(), count) != want || need != count ||
+            out[count] != 0 || out[size] != kCanaryByte) {
+            diffs.Add("KXUXUnicodeToByte round", round, "result", r, l, "count", count, want.size(), need);
+        }
+        std::fill(out.begin(), out.end(), kCanaryByte);
+        const uint32_t pathSize = static_cast<uint32_t>(wantPath.size() + 1);
+        r = KXUXUnicodeToBytePath(h, out.data(), pathSize, units.data(), &count);
+        KXUXUnicodeToBytePath(h, nullptr, 0, units.data(), &need);
+        if (r != CVT_OK || std::string(out.data(), count) != wantPath || need != count ||
+            out[pathSize] != kCanaryByte) {
+            diffs.Add("KXUXUnicodeToBytePath round", round, "result", r, "count", count, wantPath.size(), need);
+        }
+
+        const std::u16string wantUnits = ByteDriverModel(bytes.c_str(), static_cast<int32_t>(bytes.size()));
+        const uint32_t unitSize = static_cast<uint32_t>(wantUnits.size() + 1);
+        std::vector<uint16_t> conv(unitSize + kGuard, kCanaryUnit);
+        for (int32_t length : {-1, static_cast<int32_t>(bytes.size())}) {
+            r = KXUXLenByteToUnicode(h, conv.data(), unitSize, bytes.c_str(), length, &count);
+            const int32_t m = KXUXLenByteToUnicode(h, nullptr, 0, bytes.c_str(), length, &need);
+            if (r != CVT_OK || m != CVT_OK || qtest::S16(conv.data(), count) != wantUnits || need != count ||
+                conv[count] != 0 || conv[unitSize] != kCanaryUnit) {
+                diffs.Add("KXUXLenByteToUnicode round", round, "length", length, "result", r, m, "count", count,
+                          wantUnits.size(), need);
+            }
+        }
+    }
+    EXPECT_EQ(diffs.count(), 0) << diffs.text();
+    KXUXUnloadConverter(h);
+}
+
+// A callback that changes the locale in the middle of a call: what the
+// engine learnt before it must not be used after it.
+const char *g_switchTo = nullptr;
+
+int32_t SwitchingUniFixer(ConverterHandle h, char *output, uint32_t space, uint32_t *produced,
+                          const uint16_t *units, uint32_t count) {
+    if (g_switchTo != nullptr) setlocale(LC_ALL, g_switchTo);
+    g_switchTo = nullptr;
+    return KXZNoMapUniFixer(h, output, space, produced, units, count);
+}
+
+// Writes U+FFFD for each unmappable sequence, as the default substitution.
+int32_t SwitchingByteFixer(ConverterHandle, uint16_t *output, uint32_t space, uint32_t *produced, const char *,
+                           uint32_t) {
+    if (g_switchTo != nullptr) setlocale(LC_ALL, g_switchTo);
+    g_switchTo = nullptr;
+    if (space == 0) return CVT_E_BUFFER_FULL;
+    output[0] = 0xFFFD;
+    *produced = 1;
+    return CVT_OK;
+}
+
+struct SwitchCase {
+    const char *from;
+    const char *to;
+};
+
+class LocaleSwitch : public testing::TestWithParam<SwitchCase> {};
+
+TEST_P(LocaleSwitch, ACallbackChangesTheLocaleMidCall) {
+    const SwitchCase c = GetParam();
+    // Units both codesets write, each differently, and one the first rejects.
+    std::vector<uint16_t> common;
+    uint16_t trigger = 0;
+    std::string before, after;
+    {
+        LocaleScope from(c.from);
+        ASSERT_TRUE(from.ok());
+        std::vector<std::string> inFrom(0x10000);
+        for (uint32_t u = 0x80; u <= 0xFFFF; ++u) {
+            char mb[MB_LEN_MAX];
+            std::mbstate_t st{};
+            const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
+            if (n == static_cast<size_t>(-1)) {
+                if (trigger == 0) trigger = static_cast<uint16_t>(u);
+            } else {
+                inFrom[u].assign(mb, n);
+            }
+        }
+        ASSERT_TRUE(setlocale(LC_ALL, c.to) != nullptr);
+        for (uint32_t u = 0x80; u <= 0xFFFF && common.size() < 40; ++u) {
+            char mb[MB_LEN_MAX];
+            std::mbstate_t st{};
+            const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
+            if (n != static_cast<size_t>(-1) && !inFrom[u].empty() && inFrom[u] != std::string(mb, n)) {
+                common.push_back(static_cast<uint16_t>(u));
+            }
+        }
+    }
+    ASSERT_NE(trigger, 0);
+    ASSERT_GE(common.size(), 4u);
+    std::vector<uint16_t> units;
+    for (int i = 0; i < 400; ++i) units.push_back(common[i % common.size()]);
+    const size_t half = units.size();
+    units.push_back(trigger);
+    for (int i = 0; i < 400; ++i) units.push_back(common[i % common.size()]);
+    units.push_back(0);
+
+    LocaleScope scope(c.from);
+    ConverterHandle h = nullptr;
+    ASSERT_EQ(KXUXLoadByteUnicodeConverter(0, &h), CVT_OK);
+    ASSERT_EQ(KXUXSetUniFunctions(h, SwitchingUniFixer, KXZUniScanner, KXZUniParser), CVT_OK);
+    ASSERT_EQ(KXUXSetByteFunctions(h, SwitchingByteFixer, KXZByteScanner, KXZByteParser), CVT_OK);
+    ASSERT_EQ(KXUXSetNoMapAction(h, NOMAP_FIXER, NOMAP_FIXER), CVT_OK);
+
+    // Units: the first half in the first codeset, the rest in the second.
+    const std::vector<uint16_t> head(units.begin(), units.begin() + static_cast<long>(half));
+    std::vector<uint16_t> tail(units.begin() + static_cast<long>(half) + 1, units.end());
+    std::string want;
+    {
+        std::vector<uint16_t> z(head);
+        z.push_back(0);
+        want = UnitDriverModel(z.data(), false);
+    }
+    char esc[8];
+    std::snprintf(esc, sizeof esc, "[%04X]", trigger);
+    want += esc;
+    setlocale(LC_ALL, c.to);
+    want += UnitDriverModel(tail.data(), false);
+    setlocale(LC_ALL, c.from);
+
+    const uint32_t size = static_cast<uint32_t>(want.size() + 1);
+    for (bool measure : {false, true}) {
+        std::vector<char> out(size + kGuard, kCanaryByte);
+        uint32_t count = 0;
+        g_switchTo = c.to;
+        const int32_t r = KXUXUnicodeToByte(h, measure ? nullptr : out.data(), measure ? 0 : size, units.data(), &count);
+        setlocale(LC_ALL, c.from);
+        EXPECT_EQ(r, CVT_OK);
+        EXPECT_EQ(count, want.size()) << (measure ? "length-only" : "conversion");
+        if (!measure) {
+            EXPECT_TRUE(std::string(out.data(), count) == want);
+            EXPECT_EQ(out[size], kCanaryByte);
+        }
+    }
+
+    // Bytes: the first half's bytes in the first codeset, a byte it
+    // rejects, then the same bytes again, read in the second codeset.
+    std::string first;
+    {
+        std::vector<uint16_t> z(head);
+        z.push_back(0);
+        first = UnitDriverModel(z.data(), false);
+    }
+    char bad = 0;
+    for (int b = 0x80; b < 256 && bad == 0; ++b) {
+        const char ch = static_cast<char>(b);
+        std::mbstate_t st{};
+        if (std::mbrtowc(nullptr, &ch, 1, &st) == static_cast<size_t>(-1)) bad = ch;
+    }
+    ASSERT_NE(bad, 0);
+    const std::string bytes = first + bad + first;
+    std::u16string wantUnits = ByteDriverModel(first.c_str(), -1) + u'\uFFFD';
+    setlocale(LC_ALL, c.to);
+    wantUnits += ByteDriverModel(first.c_str(), -1);
+    setlocale(LC_ALL, c.from);
+    const uint32_t unitSize = static_cast<uint32_t>(wantUnits.size() + 1);
+    for (bool measure : {false, true}) {
+        std::vector<uint16_t> conv(unitSize + kGuard, kCanaryUnit);
+        uint32_t count = 0;
+        g_switchTo = c.to;
+        const int32_t r = KXUXByteToUnicode(h, measure ? nullptr : conv.data(), measure ? 0 : unitSize, bytes.c_str(), &count);
+        setlocale(LC_ALL, c.from);
+        EXPECT_EQ(r, CVT_OK);
+        EXPECT_EQ(count, wantUnits.size()) << (measure ? "length-only" : "conversion");
+        if (!measure) {
+            EXPECT_TRUE(qtest::S16(conv.data(), count) == wantUnits);
+            EXPECT_EQ(conv[unitSize], kCanaryUnit);
+        }
+    }
+    KXUXUnloadConverter(h);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, LocaleSwitch,
+                         testing::Values(SwitchCase{"ja_JP.EUC-JP", "ru_RU.CP1251"},
+                                         SwitchCase{"ru_RU.CP1251", "ja_JP.EUC-JP"},
+                                         SwitchCase{"en_US.UTF-8", "ja_JP.EUC-JP"},
+                                         SwitchCase{"ja_JP.EUC-JP", "en_US.UTF-8"}),
+                         [](const testing::TestParamInfo<SwitchCase> &info) {
+                             std::string name = std::string(info.param.from) + "_to_" + info.param.to;
+                             for (char &c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Locales, Exhaustive,
                          testing::Values("C", "en_US.UTF-8", "de_DE.UTF-8", "de_DE.ISO-8859-1", "ja_JP.EUC-JP",
