@@ -60,21 +60,25 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
         const bool counted = count > 0;
         uint32_t available = counted ? static_cast<uint32_t>(count) : UINT32_MAX;
         // NUL-terminated input is measured only as far as the step can reach,
-        // first for one or two input units per output unit; `settled` once the
-        // NUL is found or the measure covers the whole reach.
+        // and in growing pieces: a step that stops early (an unmappable
+        // character in a long text) must not have measured the rest, or
+        // converting a text with many stops costs its length squared.
+        // `settled` once the NUL is found or the measure covers the reach.
+        constexpr uint32_t kFirstPiece = 4096;
         bool settled = counted || !kMeasure;
+        auto measure = [&](uint32_t reach, uint32_t piece) {
+            const uint32_t limit = reach < piece ? reach : piece;
+            const uint32_t more = quemba::detail::Measure(src + in, limit);
+            available = in + more;
+            settled = more < limit || limit == reach;
+        };
         if (!settled) {
-            const uint32_t reach = quemba::detail::Reach(space, longestChar);
-            const uint32_t first = reach < space * 2ull + 32 ? reach : space * 2 + 32;
-            available = quemba::detail::Measure(src, first);
-            settled = available < first || first == reach;
+            const uint32_t first = space < kFirstPiece ? space * 2 + 32 : kFirstPiece;
+            measure(quemba::detail::Reach(space, longestChar), first);
         }
         auto settle = [&] {
             if (settled || available - in >= longestChar + 32) return;
-            const uint32_t reach = quemba::detail::Reach(space - out, longestChar);
-            const uint32_t more = quemba::detail::Measure(src + in, reach);
-            available = in + more;
-            settled = true;
+            measure(quemba::detail::Reach(space - out, longestChar), in > kFirstPiece ? in : kFirstPiece);
         };
         for (;;) {
             settle();

@@ -427,6 +427,37 @@ std::string LocaleName(const ::testing::TestParamInfo<std::string> &info) {
     return name;
 }
 
+// A NUL-terminated text is measured in growing pieces, not all at once;
+// characters, rejected bytes and a cut character at its end land on every
+// offset around the piece ends, with room for every unit.
+TEST_P(EngineDifferential, LongTerminatedTextAcrossMeasuredPieces) {
+    LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    const Repertoire rep = Survey();
+    Differences d(GetParam());
+    // The widest character this locale has, repeated.
+    std::string wide = "a";
+    for (uint16_t u : rep.mapped) {
+        char mb[MB_LEN_MAX];
+        mbstate_t state{};
+        const size_t k = wcrtomb(mb, static_cast<wchar_t>(u), &state);
+        if (k > wide.size()) wide.assign(mb, k);
+    }
+    for (uint32_t shift = 0; shift < 12; ++shift) {
+        for (int ending = 0; ending < 3; ++ending) {
+            std::string text(shift, 'x');
+            while (text.size() < 3 * qref::kMaxOut) text += wide;
+            if (ending == 1 && !rep.bad.empty()) text.insert(4096 - shift, 1, static_cast<char>(rep.bad[0]));
+            if (ending == 2 && !rep.lead.empty()) text += static_cast<char>(rep.lead[0]);
+            std::vector<unsigned char> b(text.begin(), text.end());
+            b.push_back(0);
+            for (uint32_t space : {qref::kMaxOut, qref::kMaxOut / 2 + shift, 1500u}) {
+                CheckBytes(d, b.data(), b.size(), -1, space);
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Locales, EngineDifferential, ::testing::ValuesIn(AllLocales()), LocaleName);
 INSTANTIATE_TEST_SUITE_P(Locales, EngineDifferentialThreeBytes,
                          ::testing::Values(std::string("en_US.UTF-8"), std::string("de_DE.ISO-8859-1")),
