@@ -9,6 +9,7 @@
 
 #include <langinfo.h>
 #include <limits.h>
+#include <stddef.h>
 #include <locale.h>
 #include <stdio.h>
 #include <string.h>
@@ -45,6 +46,44 @@ static const char *sign_posn_text(char v) {
     case 3: return "sign just before the symbol";
     case 4: return "sign just after the symbol";
     default: return "unspecified";
+    }
+}
+
+/* The record's fields in the order both printers show them. */
+enum field_kind { FIELD_TEXT, FIELD_GROUPING, FIELD_NUMBER, FIELD_CS_PRECEDES, FIELD_SEP_BY_SPACE, FIELD_SIGN_POSN };
+
+struct field {
+    const char *name;
+    enum field_kind kind;
+    size_t offset, width;
+};
+
+#define FIELD(member, kind) {#member, kind, offsetof(CountryInfo, member), sizeof(((CountryInfo *)0)->member)}
+
+static const struct field fields[] = {
+    FIELD(decimal_point, FIELD_TEXT),      FIELD(thousands_sep, FIELD_TEXT),
+    FIELD(grouping, FIELD_GROUPING),       FIELD(int_curr_symbol, FIELD_TEXT),
+    FIELD(currency_symbol, FIELD_TEXT),    FIELD(mon_decimal_point, FIELD_TEXT),
+    FIELD(mon_thousands_sep, FIELD_TEXT),  FIELD(mon_grouping, FIELD_GROUPING),
+    FIELD(positive_sign, FIELD_TEXT),      FIELD(negative_sign, FIELD_TEXT),
+    FIELD(int_frac_digits, FIELD_NUMBER),  FIELD(frac_digits, FIELD_NUMBER),
+    FIELD(p_cs_precedes, FIELD_CS_PRECEDES), FIELD(p_sep_by_space, FIELD_SEP_BY_SPACE),
+    FIELD(n_cs_precedes, FIELD_CS_PRECEDES), FIELD(n_sep_by_space, FIELD_SEP_BY_SPACE),
+    FIELD(p_sign_posn, FIELD_SIGN_POSN),   FIELD(n_sign_posn, FIELD_SIGN_POSN),
+    /* Fixed by the record's layout, the same in every locale. */
+    FIELD(sep_1, FIELD_TEXT),              FIELD(sep_2, FIELD_TEXT),
+    FIELD(sep_3, FIELD_TEXT),              FIELD(sep_4, FIELD_TEXT),
+    FIELD(am_string, FIELD_TEXT),          FIELD(pm_string, FIELD_TEXT),
+};
+
+static const char *field_at(const CountryInfo *c, const struct field *d) { return (const char *)c + d->offset; }
+
+static const char *meaning(enum field_kind kind, char v) {
+    switch (kind) {
+    case FIELD_CS_PRECEDES: return cs_precedes_text(v);
+    case FIELD_SEP_BY_SPACE: return sep_by_space_text(v);
+    case FIELD_SIGN_POSN: return sign_posn_text(v);
+    default: return NULL;
     }
 }
 
@@ -121,31 +160,14 @@ static void print_text(const struct facts *f) {
     printf("%-20s %s\n", "country_id", f->country_id);
     printf("%-20s %d\n", "country_code", (int)c->country_code);
     printf("%-20s %u\n", "code_page", (unsigned)f->code_page);
-    text_field("decimal_point", c->decimal_point);
-    text_field("thousands_sep", c->thousands_sep);
-    grouping_line("grouping", c->grouping, sizeof c->grouping);
-    text_field("int_curr_symbol", c->int_curr_symbol);
-    text_field("currency_symbol", c->currency_symbol);
-    text_field("mon_decimal_point", c->mon_decimal_point);
-    text_field("mon_thousands_sep", c->mon_thousands_sep);
-    grouping_line("mon_grouping", c->mon_grouping, sizeof c->mon_grouping);
-    text_field("positive_sign", c->positive_sign);
-    text_field("negative_sign", c->negative_sign);
-    number_line("int_frac_digits", c->int_frac_digits, NULL);
-    number_line("frac_digits", c->frac_digits, NULL);
-    number_line("p_cs_precedes", c->p_cs_precedes, cs_precedes_text(c->p_cs_precedes));
-    number_line("p_sep_by_space", c->p_sep_by_space, sep_by_space_text(c->p_sep_by_space));
-    number_line("n_cs_precedes", c->n_cs_precedes, cs_precedes_text(c->n_cs_precedes));
-    number_line("n_sep_by_space", c->n_sep_by_space, sep_by_space_text(c->n_sep_by_space));
-    number_line("p_sign_posn", c->p_sign_posn, sign_posn_text(c->p_sign_posn));
-    number_line("n_sign_posn", c->n_sign_posn, sign_posn_text(c->n_sign_posn));
-    /* Fixed by the record's layout, the same in every locale. */
-    text_field("sep_1", c->sep_1);
-    text_field("sep_2", c->sep_2);
-    text_field("sep_3", c->sep_3);
-    text_field("sep_4", c->sep_4);
-    text_field("am_string", c->am_string);
-    text_field("pm_string", c->pm_string);
+    size_t i;
+    for (i = 0; i < sizeof fields / sizeof fields[0]; ++i) {
+        const struct field *d = &fields[i];
+        const char *value = field_at(c, d);
+        if (d->kind == FIELD_TEXT) text_field(d->name, value);
+        else if (d->kind == FIELD_GROUPING) grouping_line(d->name, value, d->width);
+        else number_line(d->name, *value, meaning(d->kind, *value));
+    }
     text_field("date_example", f->date);
     text_field("time_example", f->time);
     printf("%-20s %s\n", "library_version", f->version);
@@ -201,6 +223,7 @@ static void json_number(const char *name, char value) {
 static void print_json(const struct facts *f) {
     const CountryInfo *c = &f->info;
     ConverterHandle h = NULL;
+    size_t i;
     if (KXUXLoadByteUnicodeConverter(0, &h) != CVT_OK) h = NULL;
     if (h != NULL) KXUXSetScanAction(h, SCAN_NONE, SCAN_NONE);
     fputs("{\n", stdout);
@@ -209,30 +232,13 @@ static void print_json(const struct facts *f) {
     json_text(h, "country_id", f->country_id, 0);
     printf("  \"country_code\": %d,\n", (int)c->country_code);
     printf("  \"code_page\": %u,\n", (unsigned)f->code_page);
-    json_text(h, "decimal_point", c->decimal_point, 0);
-    json_text(h, "thousands_sep", c->thousands_sep, 0);
-    json_grouping("grouping", c->grouping, sizeof c->grouping);
-    json_text(h, "int_curr_symbol", c->int_curr_symbol, 0);
-    json_text(h, "currency_symbol", c->currency_symbol, 0);
-    json_text(h, "mon_decimal_point", c->mon_decimal_point, 0);
-    json_text(h, "mon_thousands_sep", c->mon_thousands_sep, 0);
-    json_grouping("mon_grouping", c->mon_grouping, sizeof c->mon_grouping);
-    json_text(h, "positive_sign", c->positive_sign, 0);
-    json_text(h, "negative_sign", c->negative_sign, 0);
-    json_number("int_frac_digits", c->int_frac_digits);
-    json_number("frac_digits", c->frac_digits);
-    json_number("p_cs_precedes", c->p_cs_precedes);
-    json_number("p_sep_by_space", c->p_sep_by_space);
-    json_number("n_cs_precedes", c->n_cs_precedes);
-    json_number("n_sep_by_space", c->n_sep_by_space);
-    json_number("p_sign_posn", c->p_sign_posn);
-    json_number("n_sign_posn", c->n_sign_posn);
-    json_text(h, "sep_1", c->sep_1, 0);
-    json_text(h, "sep_2", c->sep_2, 0);
-    json_text(h, "sep_3", c->sep_3, 0);
-    json_text(h, "sep_4", c->sep_4, 0);
-    json_text(h, "am_string", c->am_string, 0);
-    json_text(h, "pm_string", c->pm_string, 0);
+    for (i = 0; i < sizeof fields / sizeof fields[0]; ++i) {
+        const struct field *d = &fields[i];
+        const char *value = field_at(c, d);
+        if (d->kind == FIELD_TEXT) json_text(h, d->name, value, 0);
+        else if (d->kind == FIELD_GROUPING) json_grouping(d->name, value, d->width);
+        else json_number(d->name, *value);
+    }
     json_text(h, "date_example", f->date, 0);
     json_text(h, "time_example", f->time, 0);
     json_text(h, "library_version", f->version, 1);
