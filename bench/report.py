@@ -206,8 +206,8 @@ def main():
     ap.add_argument("runs", nargs="+", help="ARCH=FILE.json")
     args = ap.parse_args()
     runs = []
-    for spec in args.runs:
-        arch, path = spec.split("=", 1)
+    for run in args.runs:
+        arch, path = run.split("=", 1)
         if os.path.exists(path):
             runs.append((arch, *load(path)))
     md = ["# Benchmark results", "",
