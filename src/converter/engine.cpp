@@ -20,6 +20,10 @@ constexpr uint8_t kDefaultSubByte = 0x03;  // ETX, not '?': it cannot be mistake
 constexpr uint32_t kLargestUnit = 0xFFFF;
 constexpr size_t kCharSizeLimit = 16;
 constexpr uint32_t kEngineTag = 7;
+// No character: what a wide result holds when libc wrote none.
+constexpr wchar_t kNoWide = -1;
+// More characters than any charset keeps back at once.
+constexpr int kMaxHeld = 8;
 
 enum : uint32_t { kAuxCharSize = 1, kAuxReserved = 2, kAuxSetUp = 3 };
 
@@ -38,14 +42,21 @@ struct CharResult {
 // space lets it reach. Before each character, `run` may take a whole run of
 // characters that convert without a stop; it leaves everything the stop
 // tests or the character converter must judge to the loop below.
-template <typename In, typename Out, bool kMeasure, typename Convert, typename Run>
+//
+// Some charsets keep a character in libc's conversion state until they see
+// what follows (a base letter that may take an accent). `held` tells whether
+// anything is kept (Clean) and writes it out (Flush). A step reports counts
+// only where nothing is kept: before it stops it flushes, and if what is
+// kept does not fit, it goes back to the last point where nothing was.
+template <typename In, typename Out, bool kMeasure, typename Convert, typename Run, typename Held>
 int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t space,
                 uint32_t *consumedOut, uint32_t *producedOut, uint32_t *noMapLength,
-                uint32_t longestChar, Convert convert, Run run) {
+                uint32_t longestChar, Convert convert, Run run, Held held) {
     const In *src = static_cast<const In *>(source);
     Out *dst = static_cast<Out *>(destination);
     uint32_t in = 0;
     uint32_t out = 0;
+    uint32_t noMap = 0;
     int32_t status = CVT_OK;
 
     if (count == 0) {
@@ -80,6 +91,24 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
             if (settled || available - in >= longestChar + 32) return;
             measure(quemba::detail::Reach(space - out, longestChar), in > kFirstPiece ? in : kFirstPiece);
         };
+        uint32_t cleanIn = 0, cleanOut = 0;
+        // After a character: false to go on, true with `status` set to stop.
+        auto stops = [&] {
+            if (held.Clean()) {
+                cleanIn = in;
+                cleanOut = out;
+            }
+            if (counted && in == static_cast<uint32_t>(count)) {
+                status = CVT_E_SOURCE_EXHAUSTED;
+            } else if (out == space) {
+                status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
+            } else if (src[in] == 0) {
+                status = CVT_OK;
+            } else {
+                return false;
+            }
+            return true;
+        };
         for (;;) {
             settle();
             const quemba::detail::RunResult bulk =
@@ -87,24 +116,13 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
             if (bulk.produced != 0) {
                 in += bulk.consumed;
                 out += bulk.produced;
-                if (counted && in == static_cast<uint32_t>(count)) {
-                    status = CVT_E_SOURCE_EXHAUSTED;
-                    break;
-                }
-                if (out == space) {
-                    status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
-                    break;
-                }
-                if (src[in] == 0) {
-                    status = CVT_OK;
-                    break;
-                }
+                if (stops()) break;
                 settle();
             }
             const CharResult one = convert(src + in, available - in, dst + out, space - out);
             if (one.status == CVT_E_NO_MAP) {
                 in += one.consumed;
-                if (noMapLength != nullptr) *noMapLength = one.consumed;
+                noMap = one.consumed;
                 status = CVT_E_NO_MAP;
                 break;
             }
@@ -114,24 +132,65 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
             }
             in += one.consumed;
             out += one.produced;
-            if (counted && in == static_cast<uint32_t>(count)) {
-                status = CVT_E_SOURCE_EXHAUSTED;
-                break;
-            }
-            if (out == space) {
-                status = src[in] == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
-                break;
-            }
-            if (src[in] == 0) {
-                status = CVT_OK;
-                break;
+            if (stops()) break;
+        }
+        if (!held.Clean()) {
+            // What libc keeps belongs to the input consumed so far.
+            if (status != CVT_E_BUFFER_FULL && !held.Flush(dst, space, out)) status = CVT_E_BUFFER_FULL;
+            if (status == CVT_E_BUFFER_FULL) {
+                in = cleanIn;
+                out = cleanOut;
             }
         }
     }
+    if (status == CVT_E_NO_MAP && noMapLength != nullptr) *noMapLength = noMap;
     if (consumedOut != nullptr) *consumedOut = in;
     if (producedOut != nullptr) *producedOut = out;
     return status;
 }
+
+// Steps whose conversion keeps nothing back.
+struct NothingHeld {
+    static bool Clean() { return true; }
+    template <typename Out>
+    static bool Flush(Out *, uint32_t, uint32_t &) { return true; }
+};
+
+// The character kept in a decoding state comes out when libc is shown the
+// end of the text: a NUL byte, which itself then ends the text.
+struct HeldDecoded {
+    std::mbstate_t &state;
+    bool Clean() const { return std::mbsinit(&state) != 0; }
+    bool Flush(uint16_t *dst, uint32_t space, uint32_t &out) {
+        // Each call gives back one kept character without taking the NUL.
+        for (int kept = 0; kept < kMaxHeld; ++kept) {
+            wchar_t wide = kNoWide;
+            const size_t n = std::mbrtowc(&wide, "", 1, &state);
+            if (n != 0 || wide == 0 || wide == kNoWide) break;
+            if (static_cast<uint32_t>(wide) > kLargestUnit) continue;
+            if (out == space) return false;
+            dst[out++] = static_cast<uint16_t>(wide);
+        }
+        state = std::mbstate_t{};
+        return true;
+    }
+};
+
+// The bytes kept in an encoding state come out before a wide NUL's.
+struct HeldEncoded {
+    std::mbstate_t &state;
+    bool Clean() const { return std::mbsinit(&state) != 0; }
+    bool Flush(char *dst, uint32_t space, uint32_t &out) {
+        char scratch[MB_LEN_MAX];
+        const size_t n = std::wcrtomb(scratch, L'\0', &state);
+        state = std::mbstate_t{};
+        if (n == static_cast<size_t>(-1) || n <= 1) return true;
+        if (n - 1 > space - out) return false;
+        std::memcpy(dst + out, scratch, n - 1);
+        out += static_cast<uint32_t>(n - 1);
+        return true;
+    }
+};
 
 template <bool kUpper>
 int32_t ChangeCase(const void *source, void *destination, int32_t count, uint32_t space,
@@ -143,7 +202,8 @@ int32_t ChangeCase(const void *source, void *destination, int32_t count, uint32_
             *dst = static_cast<uint16_t>(kUpper ? std::towupper(unit) : std::towlower(unit));
             return CharResult{CVT_OK, 1, 1};
         },
-        [](const uint16_t *, uint32_t, uint16_t *, uint32_t) { return quemba::detail::RunResult{0, 0}; });
+        [](const uint16_t *, uint32_t, uint16_t *, uint32_t) { return quemba::detail::RunResult{0, 0}; },
+        NothingHeld{});
 }
 
 }  // namespace
@@ -158,21 +218,30 @@ int32_t EngineToUnicode(const void *source, void *destination, int32_t count, ui
     return RunStep<unsigned char, uint16_t, true>(
         source, destination, count, space, consumed, produced, noMapLength, runs.LongestChar(),
         [&state, counted](const unsigned char *src, uint32_t available, uint16_t *dst, uint32_t) {
-            wchar_t wide = 0;
+            // A call may take bytes and give no character (libc keeps it to
+            // see what follows), or give a kept one without taking bytes.
+            const std::mbstate_t before = state;
+            wchar_t wide = kNoWide;
             const size_t n =
                 std::mbrtowc(&wide, reinterpret_cast<const char *>(src), available, &state);
             if (n == static_cast<size_t>(-2)) {
+                state = before;
                 // Counted input may continue in the caller's next piece;
-                // before a NUL the character can never be completed.
+                // before a NUL the character can never be completed, so
+                // its first byte is refused and decoding goes on after it.
                 if (counted) return CharResult{CVT_E_SOURCE_EXHAUSTED, 0, 0};
-                return CharResult{CVT_E_NO_MAP, available, 0};
+                return CharResult{CVT_E_NO_MAP, 1, 0};
             }
             // One bad byte at a time, so the byte after it is decoded again.
             // A wide NUL from non-NUL bytes is no text either.
-            if (n == static_cast<size_t>(-1) || n == 0) return CharResult{CVT_E_NO_MAP, 1, 0};
+            if (n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == kNoWide)) {
+                state = before;
+                return CharResult{CVT_E_NO_MAP, 1, 0};
+            }
+            if (wide == kNoWide) return CharResult{CVT_OK, static_cast<uint32_t>(n), 0};
             // UCS-2 only: no surrogate pairs are formed.
             if (static_cast<uint32_t>(wide) > kLargestUnit) {
-                return CharResult{CVT_E_NO_MAP, static_cast<uint32_t>(n), 0};
+                return CharResult{CVT_E_NO_MAP, n != 0 ? static_cast<uint32_t>(n) : 1, 0};
             }
             *dst = static_cast<uint16_t>(wide);
             return CharResult{CVT_OK, static_cast<uint32_t>(n), 1};
@@ -181,7 +250,8 @@ int32_t EngineToUnicode(const void *source, void *destination, int32_t count, ui
             // Runs start and end on character boundaries, in the initial state.
             if (!std::mbsinit(&state)) return quemba::detail::RunResult{0, 0};
             return runs.Take(src, available, dst, room);
-        });
+        },
+        HeldDecoded{state});
 }
 
 int32_t EngineToByte(const void *source, void *destination, int32_t count, uint32_t space, uint32_t *consumed,
@@ -191,18 +261,28 @@ int32_t EngineToByte(const void *source, void *destination, int32_t count, uint3
     return RunStep<uint16_t, char, true>(
         source, destination, count, space, consumed, produced, noMapLength, 1,
         [&state](const uint16_t *src, uint32_t, char *dst, uint32_t room) {
+            // Bytes written may be those of a character kept before, and a
+            // character may be kept without a byte written.
+            const std::mbstate_t before = state;
             char scratch[MB_LEN_MAX];
             const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(src[0]), &state);
-            if (n == static_cast<size_t>(-1)) return CharResult{CVT_E_NO_MAP, 1, 0};
+            if (n == static_cast<size_t>(-1)) {
+                state = before;
+                return CharResult{CVT_E_NO_MAP, 1, 0};
+            }
             // Written whole or not at all; the unit stays unconsumed.
-            if (n > room) return CharResult{CVT_E_BUFFER_FULL, 0, 0};
+            if (n > room) {
+                state = before;
+                return CharResult{CVT_E_BUFFER_FULL, 0, 0};
+            }
             std::memcpy(dst, scratch, n);
             return CharResult{CVT_OK, 1, static_cast<uint32_t>(n)};
         },
         [&runs, &state](const uint16_t *src, uint32_t available, char *dst, uint32_t room) {
             if (!std::mbsinit(&state)) return quemba::detail::RunResult{0, 0};
             return runs.Take(src, available, dst, room);
-        });
+        },
+        HeldEncoded{state});
 }
 
 }  // namespace quemba::detail

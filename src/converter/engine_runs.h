@@ -32,6 +32,17 @@ struct RunResult {
 
 enum class Codeset { Utf8, Latin1, AsciiSuperset, Other };
 
+// What a call may do in the locale's codeset: its own path (kind), and
+// whether libc's bulk calls may be used. glibc's mbsnrtowcs and wcsnrtombs
+// lose or misplace characters that a charset keeps in the conversion state
+// (base letters waiting for an accent, one sequence giving two characters),
+// and some assert; so bulk calls are made only in codesets whose every byte
+// pair and unit the exhaustive tests found equal to one call per character.
+struct CodesetTraits {
+    Codeset kind;
+    bool bulk;
+};
+
 // Compares with a literal byte by byte, stopping at the first difference,
 // so nothing past the end of `name` is read.
 template <size_t N>
@@ -42,30 +53,37 @@ inline bool NameIs(const char *name, const char (&literal)[N]) {
     return true;
 }
 
-inline Codeset CurrentCodeset() {
-    const char *name = nl_langinfo(CODESET);
-    switch (name[0]) {
-    case 'U':
-        return NameIs(name, "UTF-8") ? Codeset::Utf8 : Codeset::Other;
-    case 'I':
-        if (NameIs(name, "ISO-8859-1")) return Codeset::Latin1;
-        // Every ISO-8859 part is ASCII in its lower half.
-        return std::strncmp(name, "ISO-8859-", 9) == 0 ? Codeset::AsciiSuperset : Codeset::Other;
-    // Stateless codesets whose bytes 0x01-0x7F are ASCII, and in which a
-    // byte below 0x80 at a character boundary is that ASCII character.
-    case 'A':
-        return NameIs(name, "ANSI_X3.4-1968") ? Codeset::AsciiSuperset : Codeset::Other;
-    case 'E':
-        return NameIs(name, "EUC-JP") || NameIs(name, "EUC-KR") ? Codeset::AsciiSuperset : Codeset::Other;
-    case 'K':
-        return NameIs(name, "KOI8-R") || NameIs(name, "KOI8-U") ? Codeset::AsciiSuperset : Codeset::Other;
-    case 'C':
-        return std::strncmp(name, "CP125", 5) == 0 && name[5] >= '0' && name[5] <= '8' && name[6] == 0
-                   ? Codeset::AsciiSuperset
-                   : Codeset::Other;
-    default:
-        return Codeset::Other;
+// Codesets checked to map bytes 0x01-0x7F to ASCII, in which a byte below
+// 0x80 at a character boundary is that ASCII character and keeps nothing
+// back; the ISO-8859 parts are all ASCII in their lower half.
+inline bool AsciiCodeset(const char *name) {
+    if (std::strncmp(name, "ISO-8859-", 9) == 0) return true;
+    // Not CP1258: its ASCII letters wait for a following tone mark.
+    if (std::strncmp(name, "CP125", 5) == 0) return name[5] >= '0' && name[5] <= '7' && name[6] == 0;
+    return NameIs(name, "ANSI_X3.4-1968") || NameIs(name, "EUC-JP") || NameIs(name, "EUC-KR") ||
+           NameIs(name, "KOI8-R") || NameIs(name, "KOI8-U");
+}
+
+// Codesets in which bulk calls were found exact.
+inline bool BulkCodeset(const char *name) {
+    if (std::strncmp(name, "ISO-8859-", 9) == 0) return true;
+    // CP1255 keeps Hebrew letters back for their points.
+    if (std::strncmp(name, "CP125", 5) == 0) return name[5] >= '0' && name[5] <= '7' && name[5] != '5' && name[6] == 0;
+    static constexpr const char *kExact[] = {
+        "ANSI_X3.4-1968", "ARMSCII-8", "BIG5",   "CP949",       "EUC-JP",      "EUC-KR",  "EUC-TW",
+        "GB18030",        "GB2312",    "GBK",    "GEORGIAN-PS", "JOHAB",       "KOI8-R",  "KOI8-T",
+        "KOI8-U",         "PT154",     "RK1048", "SHIFT_JIS",   "TIS-620",     "WINDOWS-31J"};
+    for (const char *exact : kExact) {
+        if (std::strcmp(name, exact) == 0) return true;
     }
+    return false;
+}
+
+inline CodesetTraits CurrentCodeset() {
+    const char *name = nl_langinfo(CODESET);
+    if (NameIs(name, "UTF-8")) return CodesetTraits{Codeset::Utf8, false};
+    if (NameIs(name, "ISO-8859-1")) return CodesetTraits{Codeset::Latin1, false};
+    return CodesetTraits{AsciiCodeset(name) ? Codeset::AsciiSuperset : Codeset::Other, BulkCodeset(name)};
 }
 
 // How far a step with `space` output units can read: each unit it produces
@@ -383,7 +401,7 @@ inline void MemoStore(Word *set, Word word) {
 class CodesetMemo {
 public:
     void Forget() { known_ = false; }
-    Codeset Get() {
+    CodesetTraits Get() {
         if (!known_) {
             codeset_ = CurrentCodeset();
             known_ = true;
@@ -393,7 +411,7 @@ public:
 
 private:
     bool known_ = false;
-    Codeset codeset_ = Codeset::Other;
+    CodesetTraits codeset_{Codeset::Other, false};
 };
 
 class ToUnicodeMemo {
@@ -572,15 +590,12 @@ private:
 
 class ToUnicodeRuns {
 public:
-    explicit ToUnicodeRuns(ToUnicodeMemo &memo)
-        : codeset_(memo.codeset.Get()),
-          longest_(codeset_ == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)),
-          memo_(memo) {}
+    explicit ToUnicodeRuns(ToUnicodeMemo &memo) : ToUnicodeRuns(memo.codeset.Get(), memo) {}
 
     uint32_t LongestChar() const { return longest_; }
 
     RunResult Take(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
-        switch (codeset_) {
+        switch (codeset_.kind) {
         case Codeset::Utf8:
             return Utf8ToUnits(s, n, d, room);
         case Codeset::Latin1: {
@@ -599,6 +614,11 @@ public:
     }
 
 private:
+    ToUnicodeRuns(CodesetTraits codeset, ToUnicodeMemo &memo)
+        : codeset_(codeset),
+          longest_(codeset.kind == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)),
+          memo_(memo) {}
+
     RunResult Memo(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
         if (n >= kMemoFrom && room >= kMemoFrom / 2) {
             const RunResult r = memo_.Take(s, n, d, room);
@@ -608,6 +628,7 @@ private:
     }
 
     RunResult Bulk(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        if (!codeset_.bulk) return RunResult{0, 0};
         if (slow_ != 0) {
             --slow_;
             return RunResult{0, 0};
@@ -643,7 +664,7 @@ private:
         return RunResult{used, static_cast<uint32_t>(k)};
     }
 
-    Codeset codeset_;
+    CodesetTraits codeset_;
     uint32_t longest_;
     uint32_t slow_ = 0;
     ToUnicodeMemo &memo_;
@@ -654,7 +675,7 @@ public:
     explicit ToByteRuns(ToByteMemo &memo) : codeset_(memo.codeset.Get()), memo_(memo) {}
 
     RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
-        switch (codeset_) {
+        switch (codeset_.kind) {
         case Codeset::Utf8:
             return UnitsToUtf8(s, n, d, room);
         case Codeset::Latin1: {
@@ -682,6 +703,7 @@ public:
 
 private:
     RunResult Bulk(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        if (!codeset_.bulk) return RunResult{0, 0};
         if (slow_ != 0) {
             --slow_;
             return RunResult{0, 0};
@@ -704,7 +726,7 @@ private:
         const size_t made = wcsnrtombs(bytes, &p, k, sizeof bytes, &state);
         // A unit without a mapping, or bytes that do not all fit, are for
         // the per-character loop to report.
-        if (made == static_cast<size_t>(-1) || made > room || p != wide + k) {
+        if (made == static_cast<size_t>(-1) || made > room || p != wide + k || !std::mbsinit(&state)) {
             slow_ = kBulkChars;
             return RunResult{0, 0};
         }
@@ -712,7 +734,7 @@ private:
         return RunResult{k, static_cast<uint32_t>(made)};
     }
 
-    Codeset codeset_;
+    CodesetTraits codeset_;
     uint32_t longest_ = 0;
     uint32_t slow_ = 0;
     ToByteMemo &memo_;

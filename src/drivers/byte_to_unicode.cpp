@@ -2,6 +2,9 @@
 // byte/Unicode converter, with escape recognition and the no-map policy.
 #include <quemba/converter.h>
 
+#include <cstring>
+#include <cwchar>
+
 #include "converter/engine_steps.h"
 #include "drivers/sink.h"
 
@@ -43,6 +46,20 @@ inline int32_t Step(ConverterHandle h, ToUnicodeMemo &memo, const char *src, uin
     return h->toUnicodeStep(h->engineData, src, out, piece, room, consumed, produced, noMap);
 }
 
+// Bytes of the character that starts at `src` when it runs past the first
+// `left` bytes, as a character cut by an escape's bracket does where that
+// byte can end a character (Shift-JIS, Big5, GBK); 0 otherwise.
+uint32_t CharacterAcross(const char *src, int32_t remaining, uint32_t left) {
+    constexpr size_t kLookAhead = 16;
+    const size_t available = remaining == -1                               ? strnlen(src, kLookAhead)
+                             : static_cast<size_t>(remaining) < kLookAhead ? static_cast<size_t>(remaining)
+                                                                           : kLookAhead;
+    std::mbstate_t state{};
+    const size_t n = std::mbrtowc(nullptr, src, available, &state);
+    if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || n <= left) return 0;
+    return static_cast<uint32_t>(n);
+}
+
 // The one conversion loop. `remaining` is -1 for NUL-terminated input and
 // stays -1; otherwise it counts down to 0.
 template <class Sink>
@@ -52,6 +69,9 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
     ToUnicodeMemo memo;
     const bool ownCallbacks = h->byteNoMapFixer == KXZNoMapByteFixer && h->byteScanner == KXZByteScanner &&
                               h->byteParser == KXZByteParser;
+    // A character that an escape's bracket turned out to end: converted as
+    // one piece, and the scanner asked again after it.
+    int32_t across = 0;
     for (;;) {
         if (!ownCallbacks) memo.Forget();
         if (remaining == 0) return CVT_OK;
@@ -62,7 +82,7 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
             return remaining == -1 ? CVT_OK : CVT_E_EARLY_TERMINATOR;
         }
         const char *escape = nullptr;
-        if (scanning) {
+        if (across == 0 && scanning) {
             escape = h->byteScanner(h, src, remaining);
             if (escape != nullptr &&
                 (escape < src || (remaining != -1 && escape - src >= remaining))) {
@@ -70,7 +90,11 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
             }
             scanning = escape != nullptr;
         }
-        const int32_t piece = escape != nullptr ? static_cast<int32_t>(escape - src) : remaining;
+        const int32_t piece = across != 0         ? across
+                              : escape != nullptr ? static_cast<int32_t>(escape - src)
+                                                  : remaining;
+        const bool wholeCharacter = across != 0;
+        across = 0;
 
         uint32_t consumed = 0, produced = 0, noMap = 0;
         const int32_t status =
@@ -88,17 +112,22 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
             continue;
         case CVT_E_SOURCE_EXHAUSTED: {
             // Bytes the step left before the end of its piece are the start of
-            // a character that the piece cut off; no later input completes it.
-            const uint32_t left = escape != nullptr ? static_cast<uint32_t>(escape - src)
-                                  : remaining > 0   ? static_cast<uint32_t>(remaining)
-                                                    : 0;
+            // a character that the piece cut off.
+            const uint32_t left = piece > 0 ? static_cast<uint32_t>(piece) - consumed : 0;
             if (left != 0) {
-                src += left;
-                if (remaining != -1) remaining -= static_cast<int32_t>(left);
-                const int32_t result = ApplyNoMap(h, sink, src - left, left);
+                if (escape != nullptr) {
+                    across = static_cast<int32_t>(CharacterAcross(src, remaining, left));
+                    if (across != 0) continue;
+                }
+                // No later input completes it: its first byte is refused and
+                // decoding goes on after it.
+                src += 1;
+                if (remaining != -1) remaining -= 1;
+                const int32_t result = ApplyNoMap(h, sink, src - 1, 1);
                 if (result != CVT_OK) return result;
                 continue;
             }
+            if (wholeCharacter) continue;
             if (escape == nullptr) return CVT_OK;
             uint32_t parsed = 0, made = 0;
             const int32_t result = h->byteParser(h, sink.at(), sink.room(), &made, src, &parsed);
