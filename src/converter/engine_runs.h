@@ -615,9 +615,16 @@ public:
 
 private:
     ToUnicodeRuns(CodesetTraits codeset, ToUnicodeMemo &memo)
-        : codeset_(codeset),
-          longest_(codeset.kind == Codeset::Latin1 ? 1u : static_cast<uint32_t>(MB_CUR_MAX)),
-          memo_(memo) {}
+        : codeset_(codeset), longest_(LongestFor(codeset)), memo_(memo) {}
+
+    // Bytes one unit may take. Where libc composes a unit from a letter and
+    // its marks (the codesets not vouched for), several characters' worth.
+    static uint32_t LongestFor(CodesetTraits codeset) {
+        constexpr uint32_t kComposed = 4;
+        if (codeset.kind == Codeset::Latin1) return 1;
+        const uint32_t longest = static_cast<uint32_t>(MB_CUR_MAX);
+        return codeset.kind == Codeset::Utf8 || codeset.bulk ? longest : longest * kComposed;
+    }
 
     RunResult Memo(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
         if (n >= kMemoFrom && room >= kMemoFrom / 2) {

@@ -24,30 +24,33 @@ namespace {
 
 using qtest::LocaleScope;
 
-// The byte-to-UTF-16 driver with the defaults, on input without escapes:
-// each unmappable sequence becomes U+FFFD.
+// The byte-to-UTF-16 driver with the defaults, on input without escapes,
+// over the engine model: each unmappable sequence becomes U+FFFD, and so
+// does the first byte of a character the end cuts off.
 std::u16string ByteDriverModel(const char *src, int32_t length) {
     std::u16string out;
-    const size_t avail = length < 0 ? std::strlen(src) : static_cast<size_t>(length);
-    size_t pos = 0;
-    std::mbstate_t st{};
+    const uint32_t avail = length < 0 ? static_cast<uint32_t>(std::strlen(src)) : static_cast<uint32_t>(length);
+    uint32_t pos = 0;
     while (pos < avail && src[pos] != 0) {
-        wchar_t w = 0;
-        const size_t n = std::mbrtowc(&w, src + pos, avail - pos, &st);
-        size_t bad = 0;
-        if (n == static_cast<size_t>(-2)) bad = avail - pos;
-        else if (n == static_cast<size_t>(-1) || n == 0) bad = 1;
-        else if (static_cast<uint32_t>(w) > 0xFFFF) bad = n;
-        if (bad == 0) {
-            out += static_cast<char16_t>(w);
-            pos += n;
-        } else {
+        const qref::Result r =
+            qref::ToUnicode(src + pos, length < 0 ? -1 : static_cast<int32_t>(avail - pos), qref::kMaxOut);
+        out += r.out.str16();
+        pos += r.consumed;
+        if (r.status == CVT_E_NO_MAP || (r.status == CVT_E_SOURCE_EXHAUSTED && pos < avail)) {
             out += u'\uFFFD';
-            pos += bad;
-            st = std::mbstate_t{};
+            if (r.status == CVT_E_SOURCE_EXHAUSTED) ++pos;
         }
     }
     return out;
+}
+
+// One unit alone, as the engine model writes it: its bytes, or nothing
+// when it has none.
+std::string UnitBytes(uint16_t u, bool *mapped = nullptr) {
+    const uint16_t src[2] = {u, 0};
+    const qref::Result r = qref::FromUnits(qref::Map::Bytes, src, -1, 16);
+    if (mapped != nullptr) *mapped = r.status == CVT_OK;
+    return r.status == CVT_OK ? r.out.bytes() : std::string();
 }
 
 // Collects the first few differences of a sweep.
@@ -124,27 +127,26 @@ TEST_P(Exhaustive, EveryBmpUnit) {
     Diffs diffs;
     for (uint32_t u = 1; u <= 0xFFFF; ++u) {
         const uint16_t src[2] = {static_cast<uint16_t>(u), 0};
-        char mb[MB_LEN_MAX];
-        std::mbstate_t st{};
-        const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
-        const bool mapped = n != static_cast<size_t>(-1);
+        bool mapped = false;
+        const std::string mb = UnitBytes(static_cast<uint16_t>(u), &mapped);
+        const uint32_t n = static_cast<uint32_t>(mb.size());
 
         // Engine step to bytes, with room and with one byte too few.
         char out[16];
         uint32_t consumed = 0, produced = 0, noMap = 0;
         int32_t r = KXUToByte(0, src, out, -1, 16, &consumed, &produced, &noMap);
-        if (mapped ? r != CVT_OK || produced != n || std::memcmp(out, mb, n) != 0
+        if (mapped ? r != CVT_OK || produced != n || std::string(out, produced) != mb
                    : r != CVT_E_NO_MAP || consumed != 1 || produced != 0 || noMap != 1) {
             diffs.Add("KXUToByte", std::hex, u, "status", std::dec, r);
         }
-        if (mapped) {
-            r = KXUToByte(0, src, out, -1, static_cast<uint32_t>(n - 1), &consumed, &produced, &noMap);
+        if (mapped && n != 0) {
+            r = KXUToByte(0, src, out, -1, n - 1, &consumed, &produced, &noMap);
             if (r != CVT_E_BUFFER_FULL || consumed != 0 || produced != 0) diffs.Add("KXUToByte short", std::hex, u);
         }
 
         // Drivers with the defaults: the bytes, or the escape; the path form
         // writes separators as 0x5C.
-        std::string want = mapped ? std::string(mb, n) : std::string();
+        std::string want = mb;
         if (!mapped) {
             char esc[8];
             std::snprintf(esc, sizeof esc, "[%04X]", u);
@@ -163,11 +165,11 @@ TEST_P(Exhaustive, EveryBmpUnit) {
         }
 
         // And back through the engine and the driver, as libc reads it.
-        if (mapped) {
+        if (mapped && n != 0) {
             wchar_t back = 0;
-            st = std::mbstate_t{};
-            const size_t m = std::mbrtowc(&back, mb, n, &st);
-            const std::string bytes(mb, n);
+            std::mbstate_t st{};
+            const std::string &bytes = mb;
+            const size_t m = std::mbrtowc(&back, bytes.c_str(), n, &st);
             const qref::Result model = qref::ToUnicode(bytes.c_str(), -1, 8);
             uint16_t units[8];
             r = KXUToUnicode(0, bytes.c_str(), units, -1, 8, &consumed, &produced, &noMap);
@@ -193,26 +195,28 @@ TEST_P(Exhaustive, EveryBmpUnit) {
     KXUXUnloadConverter(h);
 }
 
-// The UTF-16-to-byte driver with the defaults: each unmappable unit becomes
-// its bracketed escape; the path form writes separators as 0x5C.
+// The UTF-16-to-byte driver with the defaults, over the engine model: each
+// unmappable unit becomes its bracketed escape; the path form writes
+// separators as 0x5C.
 std::string UnitDriverModel(const uint16_t *src, bool path) {
     std::string out;
-    std::mbstate_t st{};
-    for (; *src != 0; ++src) {
-        const uint16_t u = *src;
-        if (path && (u == 0x5C || u == 0xA5 || u == 0x20A9 || u == 0xF8F7)) {
+    auto separator = [path](uint16_t u) { return path && (u == 0x5C || u == 0xA5 || u == 0x20A9 || u == 0xF8F7); };
+    while (*src != 0) {
+        if (separator(*src)) {
             out += '\\';
+            ++src;
             continue;
         }
-        char mb[MB_LEN_MAX];
-        const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
-        if (n == static_cast<size_t>(-1)) {
+        int32_t piece = 0;
+        while (src[piece] != 0 && !separator(src[piece])) ++piece;
+        const qref::Result r = qref::FromUnits(qref::Map::Bytes, src, src[piece] == 0 ? -1 : piece, qref::kMaxOut);
+        if (r.status == CVT_E_BUFFER_FULL) std::abort();
+        out += r.out.bytes();
+        src += r.consumed;
+        if (r.status == CVT_E_NO_MAP) {
             char esc[8];
-            std::snprintf(esc, sizeof esc, "[%04X]", u);
+            std::snprintf(esc, sizeof esc, "[%04X]", src[-1]);
             out += esc;
-            st = std::mbstate_t{};
-        } else {
-            out.append(mb, n);
         }
     }
     return out;
@@ -234,10 +238,9 @@ TEST_P(Exhaustive, LongTextsThroughTheDrivers) {
     std::vector<uint16_t> mapped, rejected;
     std::vector<char> badBytes;
     for (uint32_t u = 0x80; u <= 0xFFFF; ++u) {
-        char mb[MB_LEN_MAX];
-        std::mbstate_t st{};
-        (std::wcrtomb(mb, static_cast<wchar_t>(u), &st) == static_cast<size_t>(-1) ? rejected : mapped)
-            .push_back(static_cast<uint16_t>(u));
+        bool ok = false;
+        UnitBytes(static_cast<uint16_t>(u), &ok);
+        (ok ? mapped : rejected).push_back(static_cast<uint16_t>(u));
     }
     for (int b = 0x80; b < 256; ++b) {
         const char c = static_cast<char>(b);
@@ -265,10 +268,7 @@ TEST_P(Exhaustive, LongTextsThroughTheDrivers) {
                 continue;
             }
             units.push_back(u);
-            char mb[MB_LEN_MAX];
-            std::mbstate_t st{};
-            const size_t n = std::wcrtomb(mb, static_cast<wchar_t>(u), &st);
-            if (n != static_cast<size_t>(-1)) bytes.append(mb, n);
+            bytes += UnitBytes(u);
         }
         units.push_back(0);
 
@@ -465,15 +465,16 @@ INSTANTIATE_TEST_SUITE_P(Locales, LocaleSwitch,
                              return name;
                          });
 
-INSTANTIATE_TEST_SUITE_P(Locales, Exhaustive,
-                         testing::Values("C", "en_US.UTF-8", "de_DE.UTF-8", "de_DE.ISO-8859-1", "ja_JP.EUC-JP",
-                                         "fi_FI.UTF-8", "ru_RU.CP1251", "qz_QZ.UTF-8"),
+// Every charset, and the locales of our own.
+std::vector<std::string> ExhaustiveLocales() {
+    std::vector<std::string> names = qtest::CharsetLocales();
+    names.insert(names.end(), {"de_DE.UTF-8", "fi_FI.UTF-8", "qz_QZ.UTF-8"});
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, Exhaustive, testing::ValuesIn(ExhaustiveLocales()),
                          [](const testing::TestParamInfo<std::string> &info) {
-                             std::string name = info.param;
-                             for (char &c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
+                             return qtest::LocaleTestName(info.param);
                          });
 
 }  // namespace

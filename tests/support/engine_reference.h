@@ -1,8 +1,11 @@
 // The engine steps as the plainest code would do them: one mbrtowc or
 // wcrtomb (or towupper/towlower) per character, with every step's stop
 // rules. An invalid sequence is one unmappable byte, a character above
-// U+FFFF is unmappable with all its bytes, an incomplete one at the end of a
-// NUL-terminated source runs to it. The tests, the exhaustive sweeps and the
+// U+FFFF is unmappable with all its bytes, so is the first byte of an
+// incomplete one at the end of a NUL-terminated source. A character libc
+// keeps in the conversion state (waiting for what follows) is given back at
+// every stop; counts are reported only where nothing is kept, so a kept
+// character that does not fit takes the step back to that point. The tests, the exhaustive sweeps and the
 // fuzz targets all hold the library's fast paths to this.
 //
 // No heap: the sweeps call it millions of times.
@@ -75,6 +78,43 @@ inline bool Ends(bool countDone, bool atNul, uint32_t space, Result &r) {
     return true;
 }
 
+constexpr wchar_t kNoWide = -1;
+
+// What libc keeps, given back by showing it the end of the text.
+inline bool FlushDecoded(std::mbstate_t &state, uint32_t space, Result &r) {
+    for (int i = 0; i < 8 && !std::mbsinit(&state); ++i) {
+        wchar_t wide = kNoWide;
+        if (std::mbrtowc(&wide, "", 1, &state) != 0 || wide == 0 || wide == kNoWide) break;
+        if (r.out.size == space) return false;
+        r.out.push_back(static_cast<uint16_t>(wide));
+    }
+    return true;
+}
+
+inline bool FlushEncoded(std::mbstate_t &state, uint32_t space, Result &r) {
+    if (std::mbsinit(&state)) return true;
+    char scratch[MB_LEN_MAX];
+    const size_t n = std::wcrtomb(scratch, L'\0', &state);
+    if (n == static_cast<size_t>(-1) || n <= 1) return true;
+    if (n - 1 > space - r.out.size) return false;
+    for (size_t i = 0; i + 1 < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
+    return true;
+}
+
+// The stop after a character or a refusal, with what libc keeps given back:
+// `clean` holds the counts where it last kept nothing.
+template <typename Flush>
+inline void Finish(std::mbstate_t &state, uint32_t space, uint32_t &in, uint32_t cleanIn, uint32_t cleanOut,
+                   Result &r, Flush flush) {
+    if (std::mbsinit(&state)) return;
+    if (r.status != CVT_E_BUFFER_FULL && !flush(state, space, r)) r.status = CVT_E_BUFFER_FULL;
+    if (r.status == CVT_E_BUFFER_FULL) {
+        in = cleanIn;
+        r.out.size = cleanOut;
+        r.noMap = kUnset;
+    }
+}
+
 // KXUToUnicode.
 inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
     Result r;
@@ -82,37 +122,45 @@ inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
     if (!Starts(count == 0, src[0] == 0, space, r)) return r;
     const bool counted = count > 0;
     const uint32_t avail = counted ? static_cast<uint32_t>(count) : static_cast<uint32_t>(std::strlen(src));
-    uint32_t in = 0;
+    uint32_t in = 0, cleanIn = 0, cleanOut = 0;
     std::mbstate_t state{};
     for (;;) {
-        wchar_t wide = 0;
+        const std::mbstate_t before = state;
+        wchar_t wide = kNoWide;
         const size_t n = std::mbrtowc(&wide, src + in, avail - in, &state);
         if (n == static_cast<size_t>(-2)) {
+            state = before;
             if (counted) {
                 r.status = CVT_E_SOURCE_EXHAUSTED;
             } else {
-                r.noMap = avail - in;
-                in = avail;
+                in += 1;
+                r.noMap = 1;
                 r.status = CVT_E_NO_MAP;
             }
             break;
         }
-        if (n == static_cast<size_t>(-1) || n == 0) {
+        if (n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == kNoWide)) {
+            state = before;
             in += 1;
             r.noMap = 1;
             r.status = CVT_E_NO_MAP;
             break;
         }
         in += static_cast<uint32_t>(n);
-        if (static_cast<uint32_t>(wide) > 0xFFFF) {
+        if (wide != kNoWide && static_cast<uint32_t>(wide) > 0xFFFF) {
             r.noMap = static_cast<uint32_t>(n);
             r.status = CVT_E_NO_MAP;
             break;
         }
-        r.out.push_back(static_cast<uint16_t>(wide));
+        if (wide != kNoWide) r.out.push_back(static_cast<uint16_t>(wide));
+        if (std::mbsinit(&state)) {
+            cleanIn = in;
+            cleanOut = r.out.size;
+        }
         const bool done = counted && in == static_cast<uint32_t>(count);
         if (Ends(done, !done && src[in] == 0, space, r)) break;
     }
+    Finish(state, space, in, cleanIn, cleanOut, r, FlushDecoded);
     r.consumed = in;
     r.produced = r.out.size;
     return r;
@@ -127,20 +175,23 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
     if (space > kMaxOut) std::abort();
     if (!Starts(count == 0, src[0] == 0, space, r)) return r;
     const bool counted = count > 0;
-    uint32_t in = 0;
+    uint32_t in = 0, cleanIn = 0, cleanOut = 0;
     std::mbstate_t state{};
     for (;;) {
         const wint_t u = src[in];
         if (map == Map::Bytes) {
+            const std::mbstate_t before = state;
             char scratch[MB_LEN_MAX];
             const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(u), &state);
             if (n == static_cast<size_t>(-1)) {
+                state = before;
                 in += 1;
                 r.noMap = 1;
                 r.status = CVT_E_NO_MAP;
                 break;
             }
             if (n > space - r.out.size) {
+                state = before;
                 r.status = CVT_E_BUFFER_FULL;
                 break;
             }
@@ -149,9 +200,14 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
             r.out.push_back(static_cast<uint16_t>(map == Map::Upper ? std::towupper(u) : std::towlower(u)));
         }
         in += 1;
+        if (std::mbsinit(&state)) {
+            cleanIn = in;
+            cleanOut = r.out.size;
+        }
         const bool done = counted && in == static_cast<uint32_t>(count);
         if (Ends(done, !done && src[in] == 0, space, r)) break;
     }
+    Finish(state, space, in, cleanIn, cleanOut, r, FlushEncoded);
     r.consumed = in;
     r.produced = r.out.size;
     return r;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <cctype>
 #include <vector>
 
 namespace qtest {
@@ -21,6 +22,32 @@ inline constexpr uint32_t kUnset = 0xDEADBEEF;
 inline const std::vector<std::string> &AllLocales() {
     static const std::vector<std::string> names = {kC, kUtf8, "de_DE.UTF-8", kLatin1, kEucJp, "fi_FI.UTF-8", kCp1251};
     return names;
+}
+
+// One locale per charset: every charset glibc supports locales in, and
+// those that put "[" inside characters, have 4-byte forms or keep
+// characters in the conversion state.
+inline const std::vector<std::string> &CharsetLocales() {
+    static const std::vector<std::string> names = {
+        "C",                 "en_US.UTF-8",       "de_DE.ISO-8859-1", "ja_JP.EUC-JP",     "ru_RU.CP1251",
+        "hy_AM.ARMSCII-8",   "zh_TW.BIG5",        "zh_HK.BIG5-HKSCS", "he_IL.CP1255",     "ko_KR.EUC-KR",
+        "zh_TW.EUC-TW",      "zh_CN.GB18030",     "zh_CN.GB2312",     "zh_CN.GBK",        "ka_GE.GEORGIAN-PS",
+        "pl_PL.ISO-8859-2",  "mt_MT.ISO-8859-3",  "mk_MK.ISO-8859-5", "ar_AE.ISO-8859-6", "el_GR.ISO-8859-7",
+        "he_IL.ISO-8859-8",  "tr_TR.ISO-8859-9",  "lg_UG.ISO-8859-10", "lt_LT.ISO-8859-13", "cy_GB.ISO-8859-14",
+        "fr_FR.ISO-8859-15", "ru_RU.KOI8-R",      "tg_TJ.KOI8-T",     "uk_UA.KOI8-U",     "kk_KZ.PT154",
+        "kk_KZ.RK1048",      "th_TH.TIS-620",     "ja_JP.SHIFT_JIS",  "ja_JP.WINDOWS-31J", "ko_KR.CP949",
+        "ko_KR.JOHAB",       "ja_JP.EUC-JISX0213", "ja_JP.SHIFT_JISX0213", "vi_VN.CP1258", "vi_VN.TCVN5712-1",
+        "ta_IN.TSCII"};
+    return names;
+}
+
+// A test name for a locale name.
+inline std::string LocaleTestName(const std::string &locale) {
+    std::string name = locale;
+    for (char &c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
 }
 
 // Switches LC_ALL for the lifetime of the object and restores "C" after.
