@@ -5,9 +5,27 @@
 
 namespace {
 
-// Invalid or incomplete; 0 (a NUL character) cannot come from a non-NUL
-// byte, but taking it as progress would stall the walk.
-bool Rejected(size_t n) { return n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || n == 0; }
+// What a wide result holds when libc wrote no character.
+constexpr wchar_t kNoWide = -1;
+
+// Invalid or incomplete, or a NUL character from non-NUL bytes.
+bool Rejected(size_t n, wchar_t wc) {
+    return n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || wc == 0 || (n == 0 && wc == kNoWide);
+}
+
+// Gives back the characters libc keeps in `state` to see what follows;
+// false when they do not fit.
+bool FlushKept(std::mbstate_t &state, uint16_t *output, uint32_t &written, uint32_t &room) {
+    for (int kept = 0; kept < 8 && !std::mbsinit(&state); ++kept) {
+        wchar_t wc = kNoWide;
+        if (std::mbrtowc(&wc, "", 1, &state) != 0 || wc == 0 || wc == kNoWide) break;
+        if (room == 0) return false;
+        output[written++] = static_cast<uint16_t>(wc);
+        --room;
+    }
+    state = std::mbstate_t{};
+    return true;
+}
 
 }  // namespace
 
@@ -20,18 +38,32 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
     uint32_t written = 0;
     size_t remaining = std::strlen(input);
     std::mbstate_t state{};
+    bool kept = true;  // everything libc kept has been given back
     while (*input != 0 && room != 0) {
-        wchar_t wc = 0;
+        const std::mbstate_t before = state;
+        wchar_t wc = kNoWide;
         size_t n = std::mbrtowc(&wc, input, remaining, &state);
-        if (Rejected(n)) {
+        if (Rejected(n, wc)) {
+            // What libc kept before the rejected sequence is text.
+            state = before;
+            if (!FlushKept(state, output, written, room)) {
+                kept = false;
+                break;
+            }
             if (noMapChar == 0) {
                 result = LOC_E_NO_MAP;
                 break;
             }
+            if (room == 0) break;
             // A rejected sequence leaves the state undefined.
             state = std::mbstate_t{};
             wc = static_cast<wchar_t>(noMapChar);
             n = 1;
+        } else if (wc == kNoWide) {
+            // Taken and kept by libc until it sees what follows.
+            input += n;
+            remaining -= n;
+            continue;
         } else if (static_cast<uint32_t>(wc) > 0xFFFF) {
             // Does not fit one unit: unmappable here, replaced as a whole.
             if (noMapChar == 0) {
@@ -45,7 +77,8 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
         output[written++] = static_cast<uint16_t>(wc);
         --room;
     }
-    if (result == 0 && *input != 0) result = LOC_E_BUFFER_TOO_SMALL;
+    if (result == 0 && kept) kept = FlushKept(state, output, written, room);
+    if (result == 0 && (*input != 0 || !kept)) result = LOC_E_BUFFER_TOO_SMALL;
     output[written] = 0;
     if (outCount != nullptr) *outCount = written + 1;
     return result;

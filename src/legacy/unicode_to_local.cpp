@@ -1,10 +1,27 @@
 #include <quemba/table_handle.h>
 
 #include <climits>
-#include <clocale>
-#include <cstdlib>
 #include <cstring>
 #include <cwchar>
+
+namespace {
+
+// Writes the bytes of what libc keeps in `state` to see what follows;
+// false when they do not fit.
+bool FlushKept(std::mbstate_t &state, char *output, uint32_t &written, uint32_t &room) {
+    if (std::mbsinit(&state)) return true;
+    char scratch[MB_LEN_MAX];
+    const size_t n = std::wcrtomb(scratch, L'\0', &state);
+    state = std::mbstate_t{};
+    if (n == static_cast<size_t>(-1) || n <= 1) return true;
+    if (n - 1 > room) return false;
+    std::memcpy(output + written, scratch, n - 1);
+    written += static_cast<uint32_t>(n - 1);
+    room -= static_cast<uint32_t>(n - 1);
+    return true;
+}
+
+}  // namespace
 
 extern "C" QUEMBA_API int32_t KXUnicodeToLocal(uint32_t, char *output, uint32_t outputSize,
                                                const uint16_t *input, uint8_t noMapByte,
@@ -13,36 +30,40 @@ extern "C" QUEMBA_API int32_t KXUnicodeToLocal(uint32_t, char *output, uint32_t 
     int32_t result = 0;
     uint32_t room = outputSize - 1;
     uint32_t written = 0;
-    const size_t longest = MB_CUR_MAX;
+    bool kept = true;  // everything libc kept has been written
     std::mbstate_t state{};
     while (*input != 0 && room != 0) {
         const auto wc = static_cast<wchar_t>(*input);
-        size_t n;
-        if (room >= longest) {
-            n = std::wcrtomb(output + written, wc, &state);
-        } else {
-            // Near the end: convert aside so that no character is cut.
-            char scratch[MB_LEN_MAX];
-            n = std::wcrtomb(scratch, wc, &state);
-            if (n != static_cast<size_t>(-1)) {
-                if (n > room) break;
-                std::memcpy(output + written, scratch, n);
-            }
-        }
+        const std::mbstate_t before = state;
+        // Converted aside so that no character is cut.
+        char scratch[MB_LEN_MAX];
+        size_t n = std::wcrtomb(scratch, wc, &state);
         if (n == static_cast<size_t>(-1)) {
+            // What libc kept before the rejected unit is text.
+            state = before;
+            if (!FlushKept(state, output, written, room)) {
+                kept = false;
+                break;
+            }
             if (noMapByte == 0) {
                 result = LOC_E_NO_MAP;
                 break;
             }
+            if (room == 0) break;
             state = std::mbstate_t{};
-            output[written] = static_cast<char>(noMapByte);
+            scratch[0] = static_cast<char>(noMapByte);
             n = 1;
+        } else if (n > room) {
+            state = before;
+            break;
         }
+        std::memcpy(output + written, scratch, n);
         ++input;
         written += static_cast<uint32_t>(n);
         room -= static_cast<uint32_t>(n);
     }
-    if (result == 0 && *input != 0) result = LOC_E_BUFFER_TOO_SMALL;
+    if (result == 0 && kept) kept = FlushKept(state, output, written, room);
+    if (result == 0 && (*input != 0 || !kept)) result = LOC_E_BUFFER_TOO_SMALL;
     output[written] = 0;
     if (outCount != nullptr) *outCount = written + 1;
     return result;
