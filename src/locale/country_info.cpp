@@ -7,13 +7,34 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 namespace {
 
-// A text that does not fit is dropped whole: cutting it would need the
-// encoding of LC_NUMERIC/LC_MONETARY, which LC_CTYPE need not share.
+// The longest prefix of whole characters that leaves room for the
+// terminator. Characters are judged by LC_CTYPE, the category every caller
+// reads the text with; a byte that starts no character ends the prefix.
 template <size_t N>
 void copy_text(char (&field)[N], const char *text) {
+    size_t kept = 0;
+    if (text != nullptr) {
+        mbstate_t state{};
+        while (text[kept] != '\0') {
+            // Limited to the room left: a character that does not fit is
+            // incomplete (-2), an invalid one -1; both exceed the room.
+            const size_t room = N - 1 - kept;
+            const size_t length = mbrtowc(nullptr, text + kept, room, &state);
+            if (length == 0 || length > room) break;
+            kept += length;
+        }
+        memcpy(field, text, kept);
+    }
+    field[kept] = '\0';
+}
+
+// AM/PM strings are kept whole or not at all.
+template <size_t N>
+void copy_whole(char (&field)[N], const char *text) {
     const size_t length = text != nullptr ? strlen(text) : N;
     if (length >= N) {
         field[0] = '\0';
@@ -22,11 +43,14 @@ void copy_text(char (&field)[N], const char *text) {
     memcpy(field, text, length + 1);
 }
 
-// First group size as its digit; an empty grouping reads "0", terminated.
+// Whole group sizes, one byte each; the first size as its digit. An empty
+// grouping reads "0", terminated.
 template <size_t N>
 void copy_grouping(char (&field)[N], const char *grouping) {
-    copy_text(field, grouping);
-    if (field[0] == '\0') field[1] = '\0';
+    const size_t kept = grouping != nullptr ? strnlen(grouping, N - 1) : 0;
+    if (kept != 0) memcpy(field, grouping, kept);
+    field[kept] = '\0';
+    if (kept == 0) field[1] = '\0';
     field[0] = static_cast<char>(field[0] + '0');
 }
 
@@ -97,8 +121,8 @@ extern "C" QUEMBA_API int32_t _KXGetCountryInfo(CountryInfo *info) {
     {
         EnvironmentCategory time(LC_TIME);
         if (!time.active()) return -1;
-        copy_text(info->am_string, nl_langinfo(AM_STR));
-        copy_text(info->pm_string, nl_langinfo(PM_STR));
+        copy_whole(info->am_string, nl_langinfo(AM_STR));
+        copy_whole(info->pm_string, nl_langinfo(PM_STR));
     }
 
     memcpy(info->sep_1, " ", 2);
