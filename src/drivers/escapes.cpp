@@ -114,16 +114,15 @@ extern "C" QUEMBA_API const uint16_t *KXZUniScanner(ConverterHandle, const uint1
     return nullptr;
 }
 
-// The parsers check the escape they are handed instead of trusting the
-// scanner: a driver may call them at the start of an incomplete character
-// just before an escape, and that is no escape to decode.
+// The parsers trust the scanner, which may be the program's own: brackets
+// are not tested again and digits count as DigitValue gives them.
 extern "C" QUEMBA_API int32_t KXZByteParser(ConverterHandle, uint16_t *output, uint32_t space,
                                             uint32_t *produced, const char *source,
                                             uint32_t *consumed) {
     if (space == 0) return CVT_E_BUFFER_FULL;
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
     const auto *p = reinterpret_cast<const unsigned char *>(source);
-    if (!IsUnitEscape(p)) return CVT_E_NO_MAP;
+    if (HasNul(p, kUnitEscapeLength)) return CVT_E_NO_MAP;
     *output = UnitEscapeValue(p);
     StoreCount(produced, 1);
     StoreCount(consumed, kUnitEscapeLength);
@@ -135,7 +134,7 @@ extern "C" QUEMBA_API int32_t KXZUniParser(ConverterHandle, char *output, uint32
                                            uint32_t *consumed) {
     if (space == 0) return CVT_E_BUFFER_FULL;
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
-    if (!IsByteEscape(source)) return CVT_E_NO_MAP;
+    if (HasNul(source, kByteEscapeLength)) return CVT_E_NO_MAP;
     *output = static_cast<char>(ByteEscapeValue(source));
     StoreCount(produced, 1);
     StoreCount(consumed, kByteEscapeLength);

@@ -40,16 +40,10 @@ extern "C" QUEMBA_API int32_t KXZByteParserForOemEuro(ConverterHandle, uint16_t 
     if (space == 0) return CVT_E_BUFFER_FULL;
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
     const auto *p = reinterpret_cast<const unsigned char *>(source);
-    uint32_t taken = 0;
-    if (p[0] == kEuroByte) {
-        *output = kEuroUnit;
-        taken = 1;
-    } else if (IsUnitEscape(p)) {
-        *output = UnitEscapeValue(p);
-        taken = kUnitEscapeLength;
-    } else {
-        return CVT_E_NO_MAP;
-    }
+    // Whatever the scanner marked that is not an escape is a Euro sign.
+    const uint32_t taken = p[0] == kOpen ? kUnitEscapeLength : 1;
+    if (HasNul(p, taken)) return CVT_E_NO_MAP;
+    *output = taken == 1 ? kEuroUnit : UnitEscapeValue(p);
     StoreCount(produced, 1);
     StoreCount(consumed, taken);
     return CVT_OK;
@@ -72,7 +66,9 @@ extern "C" QUEMBA_API int32_t KXZUniParserForOemEuro(ConverterHandle, char *outp
                                                      uint32_t *consumed) {
     if (space == 0) return CVT_E_BUFFER_FULL;
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
-    if (source[0] != kEuroUnit) return CVT_E_NO_MAP;
+    // The unit's value is not examined: a program's scanner may mark another
+    // currency sign to be written as the Euro byte. Only a NUL is refused.
+    if (source[0] == 0) return CVT_E_NO_MAP;
     *output = static_cast<char>(kEuroByte);
     StoreCount(produced, 1);
     StoreCount(consumed, 1);
