@@ -25,12 +25,12 @@ namespace {
 constexpr size_t kCharBuffer = 32;
 static_assert(kCharLimit < kCharBuffer);
 
-int32_t sign(int value) { return (value > 0) - (value < 0); }
+int32_t Sign(int value) { return (value > 0) - (value < 0); }
 
 }  // namespace
 
 extern "C" QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_t n) {
-    const bool single = single_byte_locale();
+    const bool single = SingleByteLocale();
     mbstate_t state1{};
     mbstate_t state2{};
     char c1[kCharBuffer];
@@ -41,10 +41,10 @@ extern "C" QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_
         int32_t len1 = 1;
         int32_t len2 = 1;
         if (!single) {
-            len1 = char_length(s1, &state1);
-            len2 = char_length(s2, &state2);
+            len1 = CharLength(s1, &state1);
+            len2 = CharLength(s2, &state2);
             // No character to collate: order the rest by its bytes.
-            if (len1 < 0 || len2 < 0) return sign(strcmp(s1, s2));
+            if (len1 < 0 || len2 < 0) return Sign(strcmp(s1, s2));
         }
         memcpy(c1, s1, static_cast<size_t>(len1));
         c1[len1] = '\0';

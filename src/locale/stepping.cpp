@@ -5,16 +5,16 @@
 
 namespace quemba::detail {
 
-char *next_char_r(const char *s, mbstate_t *state) {
+char *NextChar(const char *s, mbstate_t *state) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int32_t len = state != nullptr ? char_length(s, state)
+    const int32_t len = state != nullptr ? CharLength(s, state)
                                          : static_cast<int32_t>(mbrlen(s, kCharLimit, nullptr));
     if (len >= 0) return const_cast<char *>(s + len);
     return const_cast<char *>(s + strlen(s));  // skip the rest after a bad sequence
 }
 
-char *prev_char(const char *start, const char *pos) {
+char *PrevChar(const char *start, const char *pos) {
     if (start == nullptr) return nullptr;
     // pos may belong to another object: compare addresses, not pointers.
     const auto first = reinterpret_cast<uintptr_t>(start);
@@ -24,7 +24,7 @@ char *prev_char(const char *start, const char *pos) {
     mbstate_t state{};
     const char *p = start;
     for (;;) {
-        const int32_t len = char_length(p, &state);
+        const int32_t len = CharLength(p, &state);
         if (len <= 0) return const_cast<char *>(start);
         if (reinterpret_cast<uintptr_t>(p) + static_cast<uint32_t>(len) >= target) {
             return const_cast<char *>(p);
@@ -38,7 +38,7 @@ char *prev_char(const char *start, const char *pos) {
 using namespace quemba::detail;
 
 extern "C" QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state) {
-    return next_char_r(s, state);
+    return NextChar(s, state);
 }
 
 extern "C" QUEMBA_API char *KXNextChar(const char *s) {
@@ -50,5 +50,5 @@ extern "C" QUEMBA_API char *KXNextChar(const char *s) {
 }
 
 extern "C" QUEMBA_API char *KXPrevChar(const char *start, const char *pos) {
-    return prev_char(start, pos);
+    return PrevChar(start, pos);
 }
