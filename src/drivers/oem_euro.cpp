@@ -6,8 +6,6 @@
 
 namespace {
 
-using namespace quemba::detail;
-
 constexpr unsigned char kEuroByte = 0xCC;
 constexpr uint16_t kEuroUnit = 0x20AC;
 constexpr uint32_t kOemCodePages[] = {437, 737, 775, 850, 852, 855, 857,
@@ -29,7 +27,9 @@ extern "C" QUEMBA_API const char *KXZByteScannerForOemEuro(ConverterHandle, cons
     const auto limit = static_cast<uint32_t>(length);
     for (uint32_t k = 0; k < limit && p[k] != 0; ++k) {
         if (p[k] == kEuroByte) return source + k;
-        if (limit - k >= kUnitEscapeLength && IsUnitEscape(p + k)) return source + k;
+        if (limit - k >= quemba::detail::kUnitEscapeLength && quemba::detail::IsUnitEscape(p + k)) {
+            return source + k;
+        }
     }
     return nullptr;
 }
@@ -41,11 +41,11 @@ extern "C" QUEMBA_API int32_t KXZByteParserForOemEuro(ConverterHandle, uint16_t 
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
     const auto *p = reinterpret_cast<const unsigned char *>(source);
     // Whatever the scanner marked that is not an escape is a Euro sign.
-    const uint32_t taken = p[0] == kOpen ? kUnitEscapeLength : 1;
-    if (HasNul(p, taken)) return CVT_E_NO_MAP;
-    *output = taken == 1 ? kEuroUnit : UnitEscapeValue(p);
-    StoreCount(produced, 1);
-    StoreCount(consumed, taken);
+    const uint32_t taken = p[0] == quemba::detail::kOpen ? quemba::detail::kUnitEscapeLength : 1;
+    if (quemba::detail::HasNul(p, taken)) return CVT_E_NO_MAP;
+    *output = taken == 1 ? kEuroUnit : quemba::detail::UnitEscapeValue(p);
+    quemba::detail::StoreCount(produced, 1);
+    quemba::detail::StoreCount(consumed, taken);
     return CVT_OK;
 }
 
@@ -70,8 +70,8 @@ extern "C" QUEMBA_API int32_t KXZUniParserForOemEuro(ConverterHandle, char *outp
     // currency sign to be written as the Euro byte. Only a NUL is refused.
     if (source[0] == 0) return CVT_E_NO_MAP;
     *output = static_cast<char>(kEuroByte);
-    StoreCount(produced, 1);
-    StoreCount(consumed, 1);
+    quemba::detail::StoreCount(produced, 1);
+    quemba::detail::StoreCount(consumed, 1);
     return CVT_OK;
 }
 

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API int32_t KXLstrcoll(const char *s1, const char *s2) {
     return strcoll(s1, s2);
 }
@@ -23,14 +21,14 @@ namespace {
 // Room for one character and its terminator; a length query never
 // reports more than kCharLimit bytes.
 constexpr size_t kCharBuffer = 32;
-static_assert(kCharLimit < kCharBuffer);
+static_assert(quemba::detail::kCharLimit < kCharBuffer);
 
 int32_t Sign(int value) { return (value > 0) - (value < 0); }
 
 }  // namespace
 
 extern "C" QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_t n) {
-    const bool single = SingleByteLocale();
+    const bool single = quemba::detail::SingleByteLocale();
     mbstate_t state1{};
     mbstate_t state2{};
     char c1[kCharBuffer];
@@ -41,8 +39,8 @@ extern "C" QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_
         int32_t len1 = 1;
         int32_t len2 = 1;
         if (!single) {
-            len1 = CharLength(s1, &state1);
-            len2 = CharLength(s2, &state2);
+            len1 = quemba::detail::CharLength(s1, &state1);
+            len2 = quemba::detail::CharLength(s2, &state2);
             // No character to collate: order the rest by its bytes.
             if (len1 < 0 || len2 < 0) return Sign(strcmp(s1, s2));
         }

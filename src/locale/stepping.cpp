@@ -35,20 +35,18 @@ char *PrevChar(const char *start, const char *pos) {
 
 }  // namespace quemba::detail
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state) {
-    return NextChar(s, state);
+    return quemba::detail::NextChar(s, state);
 }
 
 extern "C" QUEMBA_API char *KXNextChar(const char *s) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int len = mblen(s, kCharLimit);
+    const int len = mblen(s, quemba::detail::kCharLimit);
     if (len < 0) return const_cast<char *>(s + strlen(s));  // mblen gives only -1
     return const_cast<char *>(s + len);
 }
 
 extern "C" QUEMBA_API char *KXPrevChar(const char *start, const char *pos) {
-    return PrevChar(start, pos);
+    return quemba::detail::PrevChar(start, pos);
 }
