@@ -19,9 +19,9 @@ extern "C" QUEMBA_API uint32_t KXLstrftime(char *s, uint32_t max, const char *fo
 namespace {
 
 // Room for one character and its terminator; a length query never
-// reports more than kCharLimit bytes.
+// reports more than kCharLookAhead bytes.
 constexpr size_t kCharBuffer = 32;
-static_assert(quemba::detail::kCharLimit < kCharBuffer);
+static_assert(quemba::detail::kCharLookAhead < kCharBuffer);
 
 int32_t Sign(int value) { return (value > 0) - (value < 0); }
 

@@ -9,7 +9,7 @@ char *NextChar(const char *s, mbstate_t *state) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
     const int32_t len = state != nullptr ? CharLength(s, state)
-                                         : static_cast<int32_t>(mbrlen(s, kCharLimit, nullptr));
+                                         : static_cast<int32_t>(mbrlen(s, kCharLookAhead, nullptr));
     if (len >= 0) return const_cast<char *>(s + len);
     return const_cast<char *>(s + strlen(s));  // skip the rest after a bad sequence
 }
@@ -42,7 +42,7 @@ extern "C" QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state) {
 extern "C" QUEMBA_API char *KXNextChar(const char *s) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int len = mblen(s, quemba::detail::kCharLimit);
+    const int len = mblen(s, quemba::detail::kCharLookAhead);
     if (len < 0) return const_cast<char *>(s + strlen(s));  // mblen gives only -1
     return const_cast<char *>(s + len);
 }
