@@ -20,11 +20,14 @@ QUEMBA_BEGIN_DECLS
 /* Country information. The layout is fixed (the same on i386 and x86_64);
  * the library writes bytes 0 to 141 and never touches the reserved tail.
  * Text fields are NUL-terminated in the current locale's encoding; a text
- * from libc that does not fit its field, terminator included, leaves the
- * field empty. grouping and mon_grouping hold libc's grouping with the first
- * size turned into its digit ("3" followed by the byte 3); an empty grouping
- * becomes the string "0". country_code, am_string and pm_string come from
- * the locale the environment names, the rest from the current locale. */
+ * from libc that does not fit its field, terminator included, is cut after
+ * the last whole character (as LC_CTYPE reads it) that fits, except that an
+ * am_string or pm_string that does not fit leaves the field empty.
+ * grouping and mon_grouping hold libc's grouping, cut after the group sizes
+ * that fit, with the first size turned into its digit ("3" followed by the
+ * byte 3); an empty grouping becomes the string "0". country_code,
+ * am_string and pm_string come from the locale the environment names, the
+ * rest from the current locale. */
 typedef struct CountryInfo {
     char decimal_point[4];     /*   0 */
     char thousands_sep[4];     /*   4 */

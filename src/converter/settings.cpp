@@ -1,9 +1,9 @@
 // Reading and changing the unmappable-character policy of one handle.
 #include <quemba/converter.h>
 
-namespace {
+#include "converter/aux_operations.h"
 
-constexpr uint32_t kAuxCharSize = 1;
+namespace {
 
 bool IsNoMapAction(int32_t value) { return value >= KEEP_SETTING && value <= NOMAP_FIXER; }
 
@@ -180,7 +180,7 @@ extern "C" QUEMBA_API int32_t KXUXGetCharSize(ConverterHandle handle, const char
     const int32_t check = Check(handle);
     if (check != CVT_OK) return check;
     if (bytes == nullptr || size == nullptr) return CVT_E_BAD_PARAMETER;
-    const int32_t answer = handle->auxFunction(handle->codePage, kAuxCharSize, bytes);
+    const int32_t answer = handle->auxFunction(handle->codePage, quemba::detail::kAuxCharSize, bytes);
     if (answer < 0) return answer;
     *size = static_cast<uint32_t>(answer);
     return CVT_OK;

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "converter/record.h"
-#include "standard/internal.h"
 
 extern "C" QUEMBA_API int32_t KXUXUnloadConverter(ConverterHandle handle) {
     const int32_t check = KXZCheckHandle(handle, 0);
@@ -12,8 +11,9 @@ extern "C" QUEMBA_API int32_t KXUXUnloadConverter(ConverterHandle handle) {
     if (--handle->refCount > 0) return CVT_OK;
 
     handle->signature = 0;
-    // Static standard records and caller storage loaded in place stay put.
-    if (quemba::detail::IsStandardRecord(handle) || !quemba::detail::IsAllocated(handle)) return CVT_OK;
+    // Records loaded in place, the static standard ones among them, carry
+    // no allocation mark and stay put.
+    if (!quemba::detail::IsAllocated(handle)) return CVT_OK;
     std::free(handle);
     return CVT_OK;
 }

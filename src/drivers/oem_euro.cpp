@@ -6,8 +6,6 @@
 
 namespace {
 
-using namespace quemba::detail;
-
 constexpr unsigned char kEuroByte = 0xCC;
 constexpr uint16_t kEuroUnit = 0x20AC;
 constexpr uint32_t kOemCodePages[] = {437, 737, 775, 850, 852, 855, 857,
@@ -29,7 +27,9 @@ extern "C" QUEMBA_API const char *KXZByteScannerForOemEuro(ConverterHandle, cons
     const auto limit = static_cast<uint32_t>(length);
     for (uint32_t k = 0; k < limit && p[k] != 0; ++k) {
         if (p[k] == kEuroByte) return source + k;
-        if (limit - k >= kUnitEscapeLength && IsUnitEscape(p + k)) return source + k;
+        if (limit - k >= quemba::detail::kUnitEscapeLength && quemba::detail::IsUnitEscape(p + k)) {
+            return source + k;
+        }
     }
     return nullptr;
 }
@@ -40,18 +40,12 @@ extern "C" QUEMBA_API int32_t KXZByteParserForOemEuro(ConverterHandle, uint16_t 
     if (space == 0) return CVT_E_BUFFER_FULL;
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
     const auto *p = reinterpret_cast<const unsigned char *>(source);
-    uint32_t taken = 0;
-    if (p[0] == kEuroByte) {
-        *output = kEuroUnit;
-        taken = 1;
-    } else if (IsUnitEscape(p)) {
-        *output = UnitEscapeValue(p);
-        taken = kUnitEscapeLength;
-    } else {
-        return CVT_E_NO_MAP;
-    }
-    StoreCount(produced, 1);
-    StoreCount(consumed, taken);
+    // Whatever the scanner marked that is not an escape is a Euro sign.
+    const uint32_t taken = p[0] == quemba::detail::kOpen ? quemba::detail::kUnitEscapeLength : 1;
+    if (quemba::detail::HasNul(p, taken)) return CVT_E_NO_MAP;
+    *output = taken == 1 ? kEuroUnit : quemba::detail::UnitEscapeValue(p);
+    quemba::detail::StoreCount(produced, 1);
+    quemba::detail::StoreCount(consumed, taken);
     return CVT_OK;
 }
 
@@ -72,10 +66,12 @@ extern "C" QUEMBA_API int32_t KXZUniParserForOemEuro(ConverterHandle, char *outp
                                                      uint32_t *consumed) {
     if (space == 0) return CVT_E_BUFFER_FULL;
     if (output == nullptr || source == nullptr) return CVT_E_BAD_PARAMETER;
-    if (source[0] != kEuroUnit) return CVT_E_NO_MAP;
+    // The unit's value is not examined: a program's scanner may mark another
+    // currency sign to be written as the Euro byte. Only a NUL is refused.
+    if (source[0] == 0) return CVT_E_NO_MAP;
     *output = static_cast<char>(kEuroByte);
-    StoreCount(produced, 1);
-    StoreCount(consumed, 1);
+    quemba::detail::StoreCount(produced, 1);
+    quemba::detail::StoreCount(consumed, 1);
     return CVT_OK;
 }
 

@@ -28,12 +28,10 @@ struct PathPieces {
 };
 
 // Each of these units is written as the single byte 0x5C.
-inline constexpr uint16_t kPathSeparators[] = {0x005C, 0x00A5, 0x20A9, 0xF8F7, 0};
-
 inline bool IsPathSeparator(uint16_t u) { return u == 0x005C || u == 0x00A5 || u == 0x20A9 || u == 0xF8F7; }
 
-// The first separator at or after s, or null at the NUL: unipbrk(s,
-// kPathSeparators), eight units at a time.
+// The first separator at or after s, or null at the NUL: unipbrk over the
+// four separators, eight units at a time.
 #if defined(__SSE2__)
 // Aligned 16-byte loads never cross a page, like libc's own string scans;
 // units read past the NUL are never used.

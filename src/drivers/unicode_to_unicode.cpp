@@ -74,37 +74,38 @@ int32_t TransformDriver(uint32_t kind, ConverterHandle h, uint16_t *output, uint
 }  // namespace
 }  // namespace quemba::detail
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API int32_t KXUXUnicodeToCase(ConverterHandle handle, uint16_t *output,
                                                 uint32_t outputSize, const uint16_t *source,
                                                 uint32_t *count) {
-    return TransformDriver(CONVERTER_CASE, handle, output, outputSize, source, count);
+    return quemba::detail::TransformDriver(
+        CONVERTER_CASE, handle, output, outputSize, source, count);
 }
 
 extern "C" QUEMBA_API int32_t KXUXUnicodeToCollation(ConverterHandle handle, uint16_t *output,
                                                      uint32_t outputSize,
                                                      const uint16_t *source, uint32_t *count) {
-    return TransformDriver(CONVERTER_COLLATION, handle, output, outputSize, source, count);
+    return quemba::detail::TransformDriver(
+        CONVERTER_COLLATION, handle, output, outputSize, source, count);
 }
 
 extern "C" QUEMBA_API int32_t KXUXUnicodeToNormalized(ConverterHandle handle, uint16_t *output,
                                                       uint32_t outputSize,
                                                       const uint16_t *source, uint32_t *count) {
-    return TransformDriver(CONVERTER_NORMALIZE, handle, output, outputSize, source, count);
+    return quemba::detail::TransformDriver(
+        CONVERTER_NORMALIZE, handle, output, outputSize, source, count);
 }
 
 extern "C" QUEMBA_API int32_t KXZCaseLength(ConverterHandle handle, const uint16_t *source,
                                             uint32_t *count) {
-    return TransformLength(CONVERTER_CASE, handle, source, count);
+    return quemba::detail::TransformLength(CONVERTER_CASE, handle, source, count);
 }
 
 extern "C" QUEMBA_API int32_t KXZCollationLength(ConverterHandle handle, const uint16_t *source,
                                                  uint32_t *count) {
-    return TransformLength(CONVERTER_COLLATION, handle, source, count);
+    return quemba::detail::TransformLength(CONVERTER_COLLATION, handle, source, count);
 }
 
 extern "C" QUEMBA_API int32_t KXZNormalizedLength(ConverterHandle handle, const uint16_t *source,
                                                   uint32_t *count) {
-    return TransformLength(CONVERTER_NORMALIZE, handle, source, count);
+    return quemba::detail::TransformLength(CONVERTER_NORMALIZE, handle, source, count);
 }

@@ -2,16 +2,21 @@
 // them; the library itself only reads the monocase slot.
 #include <quemba/table_handle.h>
 
+#include <cstddef>
+
 namespace {
 
+// A table name of up to 12 characters and its terminator.
+constexpr size_t kTableNameSize = 13;
+
 uint32_t _hUnicodeToLocal;
-char _strUnicodeToLocal[13];
+char _strUnicodeToLocal[kTableNameSize];
 uint32_t _hMonocase;
-char _strMonocase[13];
+char _strMonocase[kTableNameSize];
 uint32_t _hCollation;
-char _strCollation[13];
+char _strCollation[kTableNameSize];
 uint32_t _hLocalToUnicode;
-char _strLocalToUnicode[13];
+char _strLocalToUnicode[kTableNameSize];
 
 }  // namespace
 

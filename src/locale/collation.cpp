@@ -4,8 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API int32_t KXLstrcoll(const char *s1, const char *s2) {
     return strcoll(s1, s2);
 }
@@ -21,16 +19,16 @@ extern "C" QUEMBA_API uint32_t KXLstrftime(char *s, uint32_t max, const char *fo
 namespace {
 
 // Room for one character and its terminator; a length query never
-// reports more than kCharLimit bytes.
+// reports more than kCharLookAhead bytes.
 constexpr size_t kCharBuffer = 32;
-static_assert(kCharLimit < kCharBuffer);
+static_assert(quemba::detail::kCharLookAhead < kCharBuffer);
 
-int32_t sign(int value) { return (value > 0) - (value < 0); }
+int32_t Sign(int value) { return (value > 0) - (value < 0); }
 
 }  // namespace
 
 extern "C" QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_t n) {
-    const bool single = single_byte_locale();
+    const bool single = quemba::detail::SingleByteLocale();
     mbstate_t state1{};
     mbstate_t state2{};
     char c1[kCharBuffer];
@@ -41,10 +39,10 @@ extern "C" QUEMBA_API int32_t KXstrncoll(const char *s1, const char *s2, uint32_
         int32_t len1 = 1;
         int32_t len2 = 1;
         if (!single) {
-            len1 = char_length(s1, &state1);
-            len2 = char_length(s2, &state2);
+            len1 = quemba::detail::CharLength(s1, &state1);
+            len2 = quemba::detail::CharLength(s2, &state2);
             // No character to collate: order the rest by its bytes.
-            if (len1 < 0 || len2 < 0) return sign(strcmp(s1, s2));
+            if (len1 < 0 || len2 < 0) return Sign(strcmp(s1, s2));
         }
         memcpy(c1, s1, static_cast<size_t>(len1));
         c1[len1] = '\0';

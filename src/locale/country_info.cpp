@@ -7,13 +7,34 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 namespace {
 
-// A text that does not fit is dropped whole: cutting it would need the
-// encoding of LC_NUMERIC/LC_MONETARY, which LC_CTYPE need not share.
+// The longest prefix of whole characters that leaves room for the
+// terminator. Characters are judged by LC_CTYPE, the category every caller
+// reads the text with; a byte that starts no character ends the prefix.
 template <size_t N>
-void copy_text(char (&field)[N], const char *text) {
+void CopyText(char (&field)[N], const char *text) {
+    size_t kept = 0;
+    if (text != nullptr) {
+        mbstate_t state{};
+        while (text[kept] != '\0') {
+            // Limited to the room left: a character that does not fit is
+            // incomplete (-2), an invalid one -1; both exceed the room.
+            const size_t room = N - 1 - kept;
+            const size_t length = mbrtowc(nullptr, text + kept, room, &state);
+            if (length == 0 || length > room) break;
+            kept += length;
+        }
+        memcpy(field, text, kept);
+    }
+    field[kept] = '\0';
+}
+
+// AM/PM strings are kept whole or not at all.
+template <size_t N>
+void CopyWhole(char (&field)[N], const char *text) {
     const size_t length = text != nullptr ? strlen(text) : N;
     if (length >= N) {
         field[0] = '\0';
@@ -22,15 +43,18 @@ void copy_text(char (&field)[N], const char *text) {
     memcpy(field, text, length + 1);
 }
 
-// First group size as its digit; an empty grouping reads "0", terminated.
+// Whole group sizes, one byte each; the first size as its digit. An empty
+// grouping reads "0", terminated.
 template <size_t N>
-void copy_grouping(char (&field)[N], const char *grouping) {
-    copy_text(field, grouping);
-    if (field[0] == '\0') field[1] = '\0';
+void CopyGrouping(char (&field)[N], const char *grouping) {
+    const size_t kept = grouping != nullptr ? strnlen(grouping, N - 1) : 0;
+    if (kept != 0) memcpy(field, grouping, kept);
+    field[kept] = '\0';
+    if (kept == 0) field[1] = '\0';
     field[0] = static_cast<char>(field[0] + '0');
 }
 
-int32_t to_int32(long value) {
+int32_t ToInt32(long value) {
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(value);
@@ -68,16 +92,16 @@ extern "C" QUEMBA_API int32_t _KXGetCountryInfo(CountryInfo *info) {
     const struct lconv *conv = localeconv();
     if (conv == nullptr) return -1;
 
-    copy_text(info->decimal_point, conv->decimal_point);
-    copy_text(info->thousands_sep, conv->thousands_sep);
-    copy_grouping(info->grouping, conv->grouping);
-    copy_text(info->int_curr_symbol, conv->int_curr_symbol);
-    copy_text(info->currency_symbol, conv->currency_symbol);
-    copy_text(info->mon_decimal_point, conv->mon_decimal_point);
-    copy_text(info->mon_thousands_sep, conv->mon_thousands_sep);
-    copy_grouping(info->mon_grouping, conv->mon_grouping);
-    copy_text(info->positive_sign, conv->positive_sign);
-    copy_text(info->negative_sign, conv->negative_sign);
+    CopyText(info->decimal_point, conv->decimal_point);
+    CopyText(info->thousands_sep, conv->thousands_sep);
+    CopyGrouping(info->grouping, conv->grouping);
+    CopyText(info->int_curr_symbol, conv->int_curr_symbol);
+    CopyText(info->currency_symbol, conv->currency_symbol);
+    CopyText(info->mon_decimal_point, conv->mon_decimal_point);
+    CopyText(info->mon_thousands_sep, conv->mon_thousands_sep);
+    CopyGrouping(info->mon_grouping, conv->mon_grouping);
+    CopyText(info->positive_sign, conv->positive_sign);
+    CopyText(info->negative_sign, conv->negative_sign);
     info->int_frac_digits = conv->int_frac_digits;
     info->frac_digits = conv->frac_digits;
     info->p_cs_precedes = conv->p_cs_precedes;
@@ -92,13 +116,13 @@ extern "C" QUEMBA_API int32_t _KXGetCountryInfo(CountryInfo *info) {
         EnvironmentCategory telephone(LC_TELEPHONE);
         if (!telephone.active()) return -1;
         const char *prefix = nl_langinfo(_NL_TELEPHONE_INT_PREFIX);
-        info->country_code = prefix != nullptr ? to_int32(strtol(prefix, nullptr, 10)) : 0;
+        info->country_code = prefix != nullptr ? ToInt32(strtol(prefix, nullptr, 10)) : 0;
     }
     {
         EnvironmentCategory time(LC_TIME);
         if (!time.active()) return -1;
-        copy_text(info->am_string, nl_langinfo(AM_STR));
-        copy_text(info->pm_string, nl_langinfo(PM_STR));
+        CopyWhole(info->am_string, nl_langinfo(AM_STR));
+        CopyWhole(info->pm_string, nl_langinfo(PM_STR));
     }
 
     memcpy(info->sep_1, " ", 2);

@@ -3,24 +3,23 @@
 
 #include <quemba/locale_services.h>
 
+#include "common/char_look_ahead.h"
+
 #include <cstdlib>
 #include <cwchar>
 
 namespace quemba::detail {
 
-// Byte limit of a character-length query.
-inline constexpr size_t kCharLimit = 16;
-
 // Both kinds of test (MB_CUR_MAX == 1, MB_CUR_MAX < 2) agree.
-inline bool single_byte_locale() { return MB_CUR_MAX < 2; }
+inline bool SingleByteLocale() { return MB_CUR_MAX < 2; }
 
 // Byte length of the character at p: positive, 0 at the terminator,
 // negative for an invalid (-1) or incomplete (-2) sequence.
-inline int32_t char_length(const char *p, mbstate_t *state, size_t limit = kCharLimit) {
+inline int32_t CharLength(const char *p, mbstate_t *state, size_t limit = kCharLookAhead) {
     return static_cast<int32_t>(mbrtowc(nullptr, p, limit, state));
 }
 
-char *next_char_r(const char *s, mbstate_t *state);
-char *prev_char(const char *start, const char *pos);
+char *NextChar(const char *s, mbstate_t *state);
+char *PrevChar(const char *start, const char *pos);
 
 }  // namespace quemba::detail

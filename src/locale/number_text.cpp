@@ -3,7 +3,7 @@
 
 namespace {
 
-char *unsigned_text(uint32_t value, char *buf, int32_t radix) {
+char *UnsignedText(uint32_t value, char *buf, int32_t radix) {
     if (radix < 2 || radix > 36) {
         buf[0] = '\0';
         return buf;
@@ -24,15 +24,15 @@ char *unsigned_text(uint32_t value, char *buf, int32_t radix) {
 }  // namespace
 
 extern "C" QUEMBA_API char *KXultoa(uint32_t value, char *buf, int32_t radix) {
-    return unsigned_text(value, buf, radix);
+    return UnsignedText(value, buf, radix);
 }
 
 extern "C" QUEMBA_API char *KXltoa(int32_t value, char *buf, int32_t radix) {
     if (radix == 10 && value < 0) {
         buf[0] = '-';
         // Negate as unsigned so that INT32_MIN keeps its magnitude.
-        unsigned_text(0u - static_cast<uint32_t>(value), buf + 1, radix);
+        UnsignedText(0u - static_cast<uint32_t>(value), buf + 1, radix);
         return buf;
     }
-    return unsigned_text(static_cast<uint32_t>(value), buf, radix);
+    return UnsignedText(static_cast<uint32_t>(value), buf, radix);
 }

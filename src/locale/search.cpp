@@ -3,18 +3,16 @@
 
 #include <cstring>
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API char *KXLstrpbrk(const char *s, const char *accept) {
     if (MB_CUR_MAX == 1) return const_cast<char *>(strpbrk(s, accept));
-    mbstate_t s_state{};
-    for (const char *c = s; *c != '\0'; c = next_char_r(c, &s_state)) {
-        mbstate_t a_state{};
-        for (const char *a = accept; *a != '\0'; a = next_char_r(a, &a_state)) {
-            const int32_t a_len = char_length(a, &a_state);
-            const int32_t c_len = char_length(c, &s_state);
-            if (a_len < 0 || c_len < 0) return nullptr;
-            if (a_len == c_len && memcmp(a, c, static_cast<size_t>(a_len)) == 0) {
+    mbstate_t sState{};
+    for (const char *c = s; *c != '\0'; c = quemba::detail::NextChar(c, &sState)) {
+        mbstate_t aState{};
+        for (const char *a = accept; *a != '\0'; a = quemba::detail::NextChar(a, &aState)) {
+            const int32_t aLen = quemba::detail::CharLength(a, &aState);
+            const int32_t cLen = quemba::detail::CharLength(c, &sState);
+            if (aLen < 0 || cLen < 0) return nullptr;
+            if (aLen == cLen && memcmp(a, c, static_cast<size_t>(aLen)) == 0) {
                 return const_cast<char *>(c);
             }
         }

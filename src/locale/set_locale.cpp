@@ -5,6 +5,8 @@
 #include <locale.h>
 #include <stdint.h>
 
+#include <iterator>
+
 namespace {
 
 // Library category number -> host category.
@@ -16,7 +18,7 @@ char countryIDstring[4];
 
 extern "C" QUEMBA_API char *KXLsetlocale(int32_t category, const char *locale) {
     const uint32_t index = static_cast<uint32_t>(category);
-    if (index > 5) return nullptr;
+    if (index >= std::size(LC_MAP)) return nullptr;
     if (setlocale(LC_MAP[index], locale) == nullptr) return nullptr;
 
     CountryInfo info;

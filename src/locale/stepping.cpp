@@ -5,16 +5,16 @@
 
 namespace quemba::detail {
 
-char *next_char_r(const char *s, mbstate_t *state) {
+char *NextChar(const char *s, mbstate_t *state) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int32_t len = state != nullptr ? char_length(s, state)
-                                         : static_cast<int32_t>(mbrlen(s, kCharLimit, nullptr));
+    const int32_t len = state != nullptr ? CharLength(s, state)
+                                         : static_cast<int32_t>(mbrlen(s, kCharLookAhead, nullptr));
     if (len >= 0) return const_cast<char *>(s + len);
     return const_cast<char *>(s + strlen(s));  // skip the rest after a bad sequence
 }
 
-char *prev_char(const char *start, const char *pos) {
+char *PrevChar(const char *start, const char *pos) {
     if (start == nullptr) return nullptr;
     // pos may belong to another object: compare addresses, not pointers.
     const auto first = reinterpret_cast<uintptr_t>(start);
@@ -24,7 +24,7 @@ char *prev_char(const char *start, const char *pos) {
     mbstate_t state{};
     const char *p = start;
     for (;;) {
-        const int32_t len = char_length(p, &state);
+        const int32_t len = CharLength(p, &state);
         if (len <= 0) return const_cast<char *>(start);
         if (reinterpret_cast<uintptr_t>(p) + static_cast<uint32_t>(len) >= target) {
             return const_cast<char *>(p);
@@ -35,20 +35,18 @@ char *prev_char(const char *start, const char *pos) {
 
 }  // namespace quemba::detail
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state) {
-    return next_char_r(s, state);
+    return quemba::detail::NextChar(s, state);
 }
 
 extern "C" QUEMBA_API char *KXNextChar(const char *s) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int len = mblen(s, kCharLimit);
+    const int len = mblen(s, quemba::detail::kCharLookAhead);
     if (len < 0) return const_cast<char *>(s + strlen(s));  // mblen gives only -1
     return const_cast<char *>(s + len);
 }
 
 extern "C" QUEMBA_API char *KXPrevChar(const char *start, const char *pos) {
-    return prev_char(start, pos);
+    return quemba::detail::PrevChar(start, pos);
 }

@@ -3,12 +3,10 @@
 
 #include <cstring>
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API int32_t KXLTruncateString(char *s, int32_t max) {
     if (max < 0) max = 0;  // nothing fits a buffer without room
     const auto length = static_cast<int32_t>(strlen(s));
     if (length < max) return length;
-    *prev_char(s, s + max) = '\0';
+    *quemba::detail::PrevChar(s, s + max) = '\0';
     return static_cast<int32_t>(strlen(s));
 }

@@ -10,8 +10,4 @@ extern Converter byteUni;
 extern Converter lowerCase;
 extern Converter upperCase;
 
-inline bool IsStandardRecord(const Converter *record) {
-    return record == &byteUni || record == &lowerCase || record == &upperCase;
-}
-
 }  // namespace quemba::detail

@@ -38,6 +38,9 @@ namespace {
 using quemba::detail::IsLoaded;
 using quemba::detail::LoadStandard;
 
+// The code page that the country-information fill reports for every locale.
+constexpr uint32_t kLocaleCodePage = 0;
+
 int32_t LoadByteUni(uint32_t codePage) {
     return LoadStandard(KXZStandardByteUni(), CONVERTER_BYTE_UNI, codePage);
 }
@@ -56,9 +59,10 @@ extern "C" QUEMBA_API int32_t KXUSStandardUnicodeInit(void) {
     if (IsLoaded(byteUni)) {
         ++byteUni->refCount;
     } else {
-        uint32_t codePage = 0;
-        KXUSGetCodePage(&codePage, nullptr);
-        const int32_t result = LoadByteUni(codePage);
+        // The locale's code page is always 0 and byteUni is not loaded, so
+        // KXUSGetCodePage would only switch LC_TELEPHONE and LC_TIME of the
+        // whole process back and forth to say so.
+        const int32_t result = LoadByteUni(kLocaleCodePage);
         if (result != CVT_OK) return result;
     }
     if (IsLoaded(lowerCase)) {

@@ -1,9 +1,13 @@
 #include <quemba/table_handle.h>
 #include <quemba/unistr.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace {
+
+// The slots of _aUnicodeInfo are in a fixed order; monocase is the second.
+constexpr size_t kMonocaseSlot = 1;
 
 // Monocase form of one unit, through the table-handle API like every
 // other monocasing in the library.
@@ -11,7 +15,7 @@ uint16_t _KXLMonoCase(uint16_t c) {
     const uint16_t in[2] = {c, 0};
     uint16_t out[2] = {0, 0};
     uint32_t count = 0;
-    const auto handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(_aUnicodeInfo[1].handle));
+    const auto handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(_aUnicodeInfo[kMonocaseSlot].handle));
     KXUnicodeToMonocase(handle, out, 2, in, &count);
     return out[0];
 }

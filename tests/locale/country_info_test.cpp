@@ -35,20 +35,29 @@ std::string Conventions(const Record &r) {
 
 TEST(CountryInfo, NumericAndMonetaryFieldsComeFromTheProgramsLocale) {
     const std::string M(8, CHAR_MAX);
-    // qz_QZ: 4-byte separators, 5-byte currency symbol and 4-byte positive
-    // sign do not fit; fi_FI's 3-byte thousands separator just does.
-    const std::pair<const char *, std::string> cases[] = {
-        {"C", ".||0|||||0|||" + M},
-        {"de_DE.UTF-8", ",|.|3\3|EUR |\u20ac|,|.|3\3||-|" + std::string("\2\2\0\1\0\1\1\1", 8)},
-        {"fi_FI.UTF-8", ",|\u202f|3\3|EUR |\u20ac|,|\u202f|3\3||-|" + std::string("\2\2\0\1\0\1\1\1", 8)},
-        {"qz_QZ.UTF-8", "||3\2|XTS ||||4\2||-|" + std::string("\3\1\1\2\0\1\4\3", 8)},
+    const std::string Y("\2\2\1\0\1\0\1\1", 8);
+    // A text too long for its field keeps the whole characters (as LC_CTYPE
+    // reads them) that leave room for the terminator, a grouping its whole
+    // sizes. qz_QZ: 4-byte separators, "Q\u00a4\u00a4", "plus"; qy_QY:
+    // "\u20ac\u20ac", groupings 3;3;3;3;3 and 3;2;2;2;2;2;2;2;2, "\u00b1\u00b1",
+    // "\u2212\u2212". fi_FI's 3-byte thousands separator just fits.
+    struct Case { const char *locale, *ctype; std::string expected; };
+    const Case cases[] = {
+        {"C", "C", ".||0|||||0|||" + M},
+        {"de_DE.UTF-8", "de_DE.UTF-8", ",|.|3\3|EUR |\u20ac|,|.|3\3||-|" + std::string("\2\2\0\1\0\1\1\1", 8)},
+        {"fi_FI.UTF-8", "fi_FI.UTF-8", ",|\u202f|3\3|EUR |\u20ac|,|\u202f|3\3||-|" + std::string("\2\2\0\1\0\1\1\1", 8)},
+        {"qz_QZ.UTF-8", "qz_QZ.UTF-8", "||3\2|XTS |Q\u00a4|||4\2|plu|-|" + std::string("\3\1\1\2\0\1\4\3", 8)},
+        {"qy_QY.UTF-8", "qy_QY.UTF-8", ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\u00b1|\u2212|" + Y},
+        {"qy_QY.UTF-8", "C", ".|,|3\3\3|USD ||.|,|3\2\2\2\2\2\2|||" + Y},
+        {"qy_QY.UTF-8", "de_DE.ISO-8859-1", ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\xc2\xb1\xc2|\u2212|" + Y},
     };
-    for (const auto &[locale, expected] : cases) {
-        SCOPED_TRACE(locale);
-        qtest::LocaleScope scope(locale);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.ctype);
+        qtest::LocaleScope scope(c.locale);
+        ASSERT_NE(setlocale(LC_CTYPE, c.ctype), nullptr);
         Record r;
         ASSERT_EQ(_KXGetCountryInfo(&r.info), 0);
-        EXPECT_EQ(Conventions(r), expected);
+        EXPECT_EQ(Conventions(r), c.expected);
         EXPECT_EQ(r.info.code_page, 0u);
         EXPECT_EQ(std::memcmp(r.info.sep_1, " \0/\0:\0", 7), 0);
         EXPECT_EQ(r.Byte(71), 0xA5);
