@@ -10,6 +10,9 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "common/char_look_ahead.h"
+#include "common/kept_characters.h"
+#include "converter/aux_operations.h"
 #include "converter/engine_runs.h"
 #include "converter/engine_steps.h"
 
@@ -18,14 +21,10 @@ namespace {
 constexpr uint16_t kDefaultSubUni = 0xFFFD;
 constexpr uint8_t kDefaultSubByte = 0x03;  // ETX, not '?': it cannot be mistaken for text
 constexpr uint32_t kLargestUnit = 0xFFFF;
-constexpr size_t kCharSizeLimit = 16;
 constexpr uint32_t kEngineTag = 7;
-// No character: what a wide result holds when libc wrote none.
-constexpr wchar_t kNoWide = -1;
-// More characters than any charset keeps back at once.
-constexpr int kMaxHeld = 8;
 
-enum : uint32_t { kAuxCharSize = 1, kAuxReserved = 2, kAuxSetUp = 3 };
+// A case sub-kind this engine knows of but does not provide.
+constexpr uint32_t kCaseFold = 2;
 
 // Outcome of converting one character. With CVT_E_NO_MAP, consumed covers
 // the whole unmappable sequence, which is also its no-map length.
@@ -156,39 +155,32 @@ struct NothingHeld {
     static bool Flush(Out *, uint32_t, uint32_t &) { return true; }
 };
 
-// The character kept in a decoding state comes out when libc is shown the
-// end of the text: a NUL byte, which itself then ends the text.
+// What a decoding state keeps comes out at the end of the text.
 struct HeldDecoded {
     std::mbstate_t &state;
     bool Clean() const { return std::mbsinit(&state) != 0; }
     bool Flush(uint16_t *dst, uint32_t space, uint32_t &out) {
-        // Each call gives back one kept character without taking the NUL.
-        for (int kept = 0; kept < kMaxHeld; ++kept) {
-            wchar_t wide = kNoWide;
-            const size_t n = std::mbrtowc(&wide, "", 1, &state);
-            if (n != 0 || wide == 0 || wide == kNoWide) break;
-            if (static_cast<uint32_t>(wide) > kLargestUnit) continue;
+        return quemba::detail::GiveBackDecoded(state, [&](wchar_t wide) {
+            // Beyond one unit: nothing to give, as for any such character.
+            if (static_cast<uint32_t>(wide) > kLargestUnit) return true;
             if (out == space) return false;
             dst[out++] = static_cast<uint16_t>(wide);
-        }
-        state = std::mbstate_t{};
-        return true;
+            return true;
+        });
     }
 };
 
-// The bytes kept in an encoding state come out before a wide NUL's.
+// What an encoding state keeps is written before the end of the text.
 struct HeldEncoded {
     std::mbstate_t &state;
     bool Clean() const { return std::mbsinit(&state) != 0; }
     bool Flush(char *dst, uint32_t space, uint32_t &out) {
-        char scratch[MB_LEN_MAX];
-        const size_t n = std::wcrtomb(scratch, L'\0', &state);
-        state = std::mbstate_t{};
-        if (n == static_cast<size_t>(-1) || n <= 1) return true;
-        if (n - 1 > space - out) return false;
-        std::memcpy(dst + out, scratch, n - 1);
-        out += static_cast<uint32_t>(n - 1);
-        return true;
+        return quemba::detail::GiveBackEncoded(state, [&](const char *bytes, size_t n) {
+            if (n > space - out) return false;
+            std::memcpy(dst + out, bytes, n);
+            out += static_cast<uint32_t>(n);
+            return true;
+        });
     }
 };
 
@@ -221,9 +213,12 @@ int32_t EngineToUnicode(const void *source, void *destination, int32_t count, ui
             // A call may take bytes and give no character (libc keeps it to
             // see what follows), or give a kept one without taking bytes.
             const std::mbstate_t before = state;
-            wchar_t wide = kNoWide;
-            const size_t n =
-                std::mbrtowc(&wide, reinterpret_cast<const char *>(src), available, &state);
+            wchar_t wide = quemba::detail::kNoWide;
+            // No character is longer than the look-ahead; some charsets'
+            // decoders cost the length they are shown on every call.
+            constexpr uint32_t kLookAhead = static_cast<uint32_t>(quemba::detail::kCharLookAhead);
+            const size_t n = quemba::detail::DecodeOne(&wide, reinterpret_cast<const char *>(src),
+                                                       available < kLookAhead ? available : kLookAhead, state);
             if (n == static_cast<size_t>(-2)) {
                 state = before;
                 // Counted input may continue in the caller's next piece;
@@ -234,11 +229,11 @@ int32_t EngineToUnicode(const void *source, void *destination, int32_t count, ui
             }
             // One bad byte at a time, so the byte after it is decoded again.
             // A wide NUL from non-NUL bytes is no text either.
-            if (n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == kNoWide)) {
+            if (n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == quemba::detail::kNoWide)) {
                 state = before;
                 return CharResult{CVT_E_NO_MAP, 1, 0};
             }
-            if (wide == kNoWide) return CharResult{CVT_OK, static_cast<uint32_t>(n), 0};
+            if (wide == quemba::detail::kNoWide) return CharResult{CVT_OK, static_cast<uint32_t>(n), 0};
             // UCS-2 only: no surrogate pairs are formed.
             if (static_cast<uint32_t>(wide) > kLargestUnit) {
                 return CharResult{CVT_E_NO_MAP, n != 0 ? static_cast<uint32_t>(n) : 1, 0};
@@ -316,12 +311,12 @@ extern "C" QUEMBA_API int32_t KXUToLower(uintptr_t, const void *source, void *de
 
 extern "C" QUEMBA_API int32_t KXUAux(uint32_t, uint32_t operation, const char *bytes) {
     switch (operation) {
-        case kAuxCharSize: {
+        case quemba::detail::kAuxCharSize: {
             std::mbstate_t state{};
-            return static_cast<int32_t>(std::mbrtowc(nullptr, bytes, kCharSizeLimit, &state));
+            return static_cast<int32_t>(std::mbrtowc(nullptr, bytes, quemba::detail::kCharLookAhead, &state));
         }
-        case kAuxReserved:
-        case kAuxSetUp:
+        case quemba::detail::kAuxReserved:
+        case quemba::detail::kAuxSetUp:
             return CVT_OK;
         default:
             return CVT_E_UNSUPPORTED_OP;
@@ -342,7 +337,7 @@ extern "C" QUEMBA_API int32_t KXUGetInfo(uint32_t, Converter *record) {
             record->auxFunction = KXUAux;
             record->defaultSubUni = kDefaultSubUni;
             record->defaultSubByte = kDefaultSubByte;
-            return KXUAux(record->codePage, kAuxSetUp,
+            return KXUAux(record->codePage, quemba::detail::kAuxSetUp,
                           reinterpret_cast<const char *>(&record->engineData));
         case CONVERTER_CASE:
             if (record->subKind == CASE_LOWER || record->subKind == CASE_UPPER) {
@@ -350,7 +345,7 @@ extern "C" QUEMBA_API int32_t KXUGetInfo(uint32_t, Converter *record) {
                 record->auxFunction = KXUCaseAux;
                 return CVT_OK;
             }
-            return record->subKind == 2 ? CVT_E_NOT_AVAILABLE : CVT_E_BAD_PARAMETER;
+            return record->subKind == kCaseFold ? CVT_E_NOT_AVAILABLE : CVT_E_BAD_PARAMETER;
         case CONVERTER_COLLATION:
         case CONVERTER_NORMALIZE:
             return CVT_E_NOT_AVAILABLE;

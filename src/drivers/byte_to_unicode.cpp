@@ -148,7 +148,7 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
     }
 }
 
-int32_t Measure(ConverterHandle h, const char *source, int32_t length, uint32_t *count) {
+int32_t MeasureBytes(ConverterHandle h, const char *source, int32_t length, uint32_t *count) {
     MeasureSink<uint16_t> sink;
     const int32_t result = ConvertBytes(h, source, length, sink);
     *count = sink.written();
@@ -158,30 +158,28 @@ int32_t Measure(ConverterHandle h, const char *source, int32_t length, uint32_t 
 }  // namespace
 }  // namespace quemba::detail
 
-using namespace quemba::detail;
-
 extern "C" QUEMBA_API int32_t KXZLSUnicodeLength(ConverterHandle handle, const char *source,
                                                  int32_t sourceLength, uint32_t *count) {
     if (count == nullptr) return CVT_E_BAD_PARAMETER;
     *count = 0;
     int32_t result = KXZCheckHandle(handle, CONVERTER_BYTE_UNI);
-    if (result == CVT_OK) result = CheckSource(source, sourceLength);
+    if (result == CVT_OK) result = quemba::detail::CheckSource(source, sourceLength);
     if (result != CVT_OK) return result;
-    return Measure(handle, source, sourceLength, count);
+    return quemba::detail::MeasureBytes(handle, source, sourceLength, count);
 }
 
 extern "C" QUEMBA_API int32_t KXUXLenByteToUnicode(ConverterHandle handle, uint16_t *output,
                                                    uint32_t outputSize, const char *source,
                                                    int32_t sourceLength, uint32_t *count) {
     int32_t result = KXZCheckHandle(handle, CONVERTER_BYTE_UNI);
-    if (result == CVT_OK) result = CheckSource(source, sourceLength);
+    if (result == CVT_OK) result = quemba::detail::CheckSource(source, sourceLength);
     if (output == nullptr) {
         if (result == CVT_OK && count == nullptr) result = CVT_E_BAD_PARAMETER;
         if (result != CVT_OK) {
             if (count != nullptr) *count = 0;
             return result;
         }
-        return Measure(handle, source, sourceLength, count);
+        return quemba::detail::MeasureBytes(handle, source, sourceLength, count);
     }
     // The terminator needs a unit; with none there is nothing to write.
     if (result == CVT_OK && outputSize == 0) result = CVT_E_BUFFER_FULL;
@@ -190,8 +188,8 @@ extern "C" QUEMBA_API int32_t KXUXLenByteToUnicode(ConverterHandle handle, uint1
         if (outputSize != 0) output[0] = 0;
         return result;
     }
-    BufferSink<uint16_t> sink(output, outputSize - 1);
-    result = ConvertBytes(handle, source, sourceLength, sink);
+    quemba::detail::BufferSink<uint16_t> sink(output, outputSize - 1);
+    result = quemba::detail::ConvertBytes(handle, source, sourceLength, sink);
     if (count != nullptr) *count = sink.written();
     *sink.at() = 0;
     return result;

@@ -3,28 +3,25 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/kept_characters.h"
+
 namespace {
 
-// What a wide result holds when libc wrote no character.
-constexpr wchar_t kNoWide = -1;
+using quemba::detail::kNoWide;
 
 // Invalid or incomplete, or a NUL character from non-NUL bytes.
 bool Rejected(size_t n, wchar_t wc) {
     return n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || wc == 0 || (n == 0 && wc == kNoWide);
 }
 
-// Gives back the characters libc keeps in `state` to see what follows;
-// false when they do not fit.
+// Writes the characters libc keeps in `state`; false when they do not fit.
 bool FlushKept(std::mbstate_t &state, uint16_t *output, uint32_t &written, uint32_t &room) {
-    for (int kept = 0; kept < 8 && !std::mbsinit(&state); ++kept) {
-        wchar_t wc = kNoWide;
-        if (std::mbrtowc(&wc, "", 1, &state) != 0 || wc == 0 || wc == kNoWide) break;
+    return quemba::detail::GiveBackDecoded(state, [&](wchar_t wc) {
         if (room == 0) return false;
         output[written++] = static_cast<uint16_t>(wc);
         --room;
-    }
-    state = std::mbstate_t{};
-    return true;
+        return true;
+    });
 }
 
 }  // namespace
@@ -42,7 +39,7 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
     while (*input != 0 && room != 0) {
         const std::mbstate_t before = state;
         wchar_t wc = kNoWide;
-        size_t n = std::mbrtowc(&wc, input, remaining, &state);
+        size_t n = quemba::detail::DecodeOne(&wc, input, remaining, state);
         if (Rejected(n, wc)) {
             // What libc kept before the rejected sequence is text.
             state = before;

@@ -4,21 +4,19 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/kept_characters.h"
+
 namespace {
 
-// Writes the bytes of what libc keeps in `state` to see what follows;
-// false when they do not fit.
+// Writes the bytes of what libc keeps in `state`; false when they do not fit.
 bool FlushKept(std::mbstate_t &state, char *output, uint32_t &written, uint32_t &room) {
-    if (std::mbsinit(&state)) return true;
-    char scratch[MB_LEN_MAX];
-    const size_t n = std::wcrtomb(scratch, L'\0', &state);
-    state = std::mbstate_t{};
-    if (n == static_cast<size_t>(-1) || n <= 1) return true;
-    if (n - 1 > room) return false;
-    std::memcpy(output + written, scratch, n - 1);
-    written += static_cast<uint32_t>(n - 1);
-    room -= static_cast<uint32_t>(n - 1);
-    return true;
+    return quemba::detail::GiveBackEncoded(state, [&](const char *bytes, size_t n) {
+        if (n > room) return false;
+        std::memcpy(output + written, bytes, n);
+        written += static_cast<uint32_t>(n);
+        room -= static_cast<uint32_t>(n);
+        return true;
+    });
 }
 
 }  // namespace

@@ -124,3 +124,80 @@ TEST(ByteToUnicode, ScannerNotAskedAgainOnceItFoundNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Charsets where libc keeps a character in the conversion state, gives two
+// code points for one sequence, has "[" as a second byte, or calls a
+// sequence incomplete that no byte can complete. Both directions, with the
+// defaults; the length-only mode must agree.
+TEST(ByteToUnicode, KeptAndCutCharacters) {
+    const int OK = CVT_OK, FULL = CVT_E_BUFFER_FULL;
+    const struct {
+        const char *locale;
+        std::string bytes;
+        int32_t length;
+        std::u16string text;
+        uint32_t size;
+        int32_t result;
+    } cases[] = {
+        // A letter waits for a tone mark; the end of the text gives it back.
+        {"vi_VN.TCVN5712-1", "a", 1, u"a", 10, OK},
+        {"vi_VN.TCVN5712-1", "ab", -1, u"ab", 10, OK},
+        {"vi_VN.CP1258", "a\xEC" "b", 3, u"\u00E1b", 10, OK},
+        {"he_IL.CP1255", "a\xE5\xEF\x22", 4, u"a\u05D5\u05DF\"", 10, OK},
+        // One sequence, two code points: written together or not at all.
+        {"zh_HK.BIG5-HKSCS", "\x88\x62xy", -1, u"\u00CA\u0304xy", 10, OK},
+        {"zh_HK.BIG5-HKSCS", "\x88\x62", 2, u"", 2, FULL},
+        {"zh_HK.BIG5-HKSCS", "\x88\x62", 2, u"\u00CA\u0304", 3, OK},
+        {"ja_JP.EUC-JISX0213", "\xAB\xC9x", -1, u"\u0254\u0301x", 10, OK},
+        {"ja_JP.SHIFT_JISX0213", "\x86\x63", 2, u"\u00E6\u0300", 10, OK},
+        // "[" ends a character here: no escape starts inside one.
+        {"ja_JP.SHIFT_JIS", "\x83\x5B\x32\x30\x41\x43\x5D", 7, u"\u30BC20AC]", 10, OK},
+        {"ja_JP.SHIFT_JIS", "\x81[0041]", -1, u"\u30FC0041]", 10, OK},
+        {"zh_TW.BIG5", "\xA4[20AC]", -1, u"\u4E4520AC]", 10, OK},
+        {"ja_JP.SHIFT_JIS", "a[0041]\x83", -1, u"aA\uFFFD", 10, OK},
+        // Bytes no later byte completes give one substitution each.
+        {"zh_CN.GB18030", "A\x81\x30\x0A", 4, u"A\uFFFD0\n", 10, OK},
+        {"zh_CN.GB18030", "A\x81\x30\x0A", -1, u"A\uFFFD0\n", 10, OK},
+        {"en_US.UTF-8", "a\xE4\xB8[0041]", -1, u"a\uFFFD\uFFFDA", 10, OK},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << (&c - cases) << ": " << c.locale);
+        qtest::LocaleScope scope(c.locale);
+        dtest::Loaded h;
+        const auto o = dtest::BytesToUni(h, c.bytes, c.length, c.size);
+        EXPECT_TRUE(o.result == c.result && o.text == c.text && o.terminated && o.intact) << o.result;
+        uint32_t needed = qtest::kUnset;
+        EXPECT_EQ(KXZLSUnicodeLength(h, c.bytes.c_str(), c.length, &needed), CVT_OK);
+        if (c.result == CVT_OK) EXPECT_EQ(needed, c.text.size());
+    }
+}
+
+TEST(UnicodeToByte, KeptCharacters) {
+    const struct {
+        const char *locale;
+        std::u16string text;
+        std::string bytes;
+    } cases[] = {
+        // A kana that may take a sound mark, at the end and before one
+        // the charset lacks.
+        {"ja_JP.EUC-JISX0213", u"\u3044\u304F\u3064\u304B", "\xA4\xA4\xA4\xAF\xA4\xC4\xA4\xAB"},
+        {"ja_JP.SHIFT_JISX0213", u"\u304B\u0E01", "\x82\xA9[0E01]"},
+        {"ja_JP.EUC-JISX0213", u"\u304B\u309A", "\xA4\xF7"},
+        {"zh_HK.BIG5-HKSCS", u"S\u00EA\u015Fem", "S\x88\xA7[015F]em"},
+        {"zh_HK.BIG5-HKSCS", u"\u00CA\u0304", "\x88\x62"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << (&c - cases) << ": " << c.locale);
+        qtest::LocaleScope scope(c.locale);
+        dtest::Loaded h;
+        const auto o = dtest::UniToBytes(KXUXUnicodeToByte, h, c.text, 20);
+        EXPECT_TRUE(o.result == CVT_OK && o.text == c.bytes && o.terminated && o.intact) << o.result;
+        uint32_t needed = qtest::kUnset;
+        EXPECT_EQ(KXUXUnicodeToByte(h, nullptr, 0, qtest::U(c.text), &needed), CVT_OK);
+        EXPECT_EQ(needed, c.bytes.size());
+    }
+}
+
+}  // namespace

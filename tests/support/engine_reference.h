@@ -80,11 +80,22 @@ inline bool Ends(bool countDone, bool atNul, uint32_t space, Result &r) {
 
 constexpr wchar_t kNoWide = -1;
 
+// mbrtowc; a character given without a byte taken that leaves the state as
+// it was would come again for ever (glibc's JIS X 0213 decoders), so it
+// clears the state.
+inline size_t Decode(wchar_t *wide, const char *s, size_t n, std::mbstate_t &state) {
+    const std::mbstate_t before = state;
+    *wide = kNoWide;
+    const size_t k = std::mbrtowc(wide, s, n, &state);
+    if (k == 0 && *wide != kNoWide && *wide != 0 && std::memcmp(&before, &state, sizeof state) == 0) state = {};
+    return k;
+}
+
 // What libc keeps, given back by showing it the end of the text.
 inline bool FlushDecoded(std::mbstate_t &state, uint32_t space, Result &r) {
     for (int i = 0; i < 8 && !std::mbsinit(&state); ++i) {
         wchar_t wide = kNoWide;
-        if (std::mbrtowc(&wide, "", 1, &state) != 0 || wide == 0 || wide == kNoWide) break;
+        if (Decode(&wide, "", 1, state) != 0 || wide == 0 || wide == kNoWide) break;
         if (r.out.size == space) return false;
         r.out.push_back(static_cast<uint16_t>(wide));
     }
@@ -127,7 +138,7 @@ inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
     for (;;) {
         const std::mbstate_t before = state;
         wchar_t wide = kNoWide;
-        const size_t n = std::mbrtowc(&wide, src + in, avail - in, &state);
+        const size_t n = Decode(&wide, src + in, avail - in, state);
         if (n == static_cast<size_t>(-2)) {
             state = before;
             if (counted) {
