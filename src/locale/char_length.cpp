@@ -4,7 +4,12 @@
 #include <cstring>
 
 extern "C" QUEMBA_API int32_t KXLmblen(const char *s, uint32_t n) {
-    return mblen(s, n);
+    // No charset of a locale depends on a shift state.
+    if (s == nullptr) return 0;
+    if (n == 0) return -1;
+    mbstate_t state{};
+    const int32_t len = quemba::detail::CharLength(s, &state, n);
+    return len < 0 ? -1 : len;
 }
 
 extern "C" QUEMBA_API uint32_t KXstrlen(const char *s) {

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "common/kept_characters.h"
+
 namespace {
 
 // Yields the UTF-16 units of one byte string, then 0 for ever.
@@ -19,31 +21,64 @@ public:
             pending_ = 0;
             return low;
         }
-        if (left_ == 0) return 0;
-        wchar_t wc = 0;
-        // Limited to the bytes before the terminator, as a whole-string
-        // conversion would give, so a cut-off character is incomplete.
-        const size_t len = mbrtowc(&wc, p_, left_, &state_);
-        const auto code = static_cast<uint32_t>(wc);
-        if (len == static_cast<size_t>(-1) || len == static_cast<size_t>(-2) || len == 0 ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            // A lone low surrogate, which no character converts to, keeps
-            // the byte apart from all text; the walk resumes after it.
-            const auto byte = static_cast<unsigned char>(*p_);
-            ++p_;
-            --left_;
-            state_ = mbstate_t{};
-            return static_cast<uint16_t>(0xDC00 | byte);
+        for (;;) {
+            // What libc keeps (a letter waiting for its accent, a second
+            // code point) comes out at the end, or before a bad byte.
+            if (left_ == 0 || givingBack_) return Kept();
+            const mbstate_t before = state_;
+            wchar_t wc = quemba::detail::kNoWide;
+            // Limited to the bytes before the terminator, as a whole-string
+            // conversion would give, so a cut-off character is incomplete.
+            const size_t len = quemba::detail::DecodeOne(&wc, p_, left_, state_);
+            const bool refused = len == static_cast<size_t>(-1) || len == static_cast<size_t>(-2);
+            if (!refused && wc == quemba::detail::kNoWide && len != 0) {
+                p_ += len;
+                left_ -= len;
+                continue;
+            }
+            const auto code = static_cast<uint32_t>(wc);
+            if (refused || wc == 0 || wc == quemba::detail::kNoWide || (code >= 0xD800 && code <= 0xDFFF) ||
+                code > 0x10FFFF) {
+                if (!mbsinit(&before)) {
+                    state_ = before;
+                    givingBack_ = true;  // what was kept first, then this byte again
+                    continue;
+                }
+                // A lone low surrogate, which no character converts to, keeps
+                // the byte apart from all text; the walk resumes after it.
+                const auto byte = static_cast<unsigned char>(*p_);
+                ++p_;
+                --left_;
+                state_ = mbstate_t{};
+                return static_cast<uint16_t>(0xDC00 | byte);
+            }
+            p_ += len;
+            left_ -= len;
+            return Unit(code);
         }
-        p_ += len;
-        left_ -= len;
+    }
+
+private:
+    uint16_t Unit(uint32_t code) {
         if (code <= 0xFFFF) return static_cast<uint16_t>(code);
         const uint32_t offset = code - 0x10000;
         pending_ = static_cast<uint16_t>(0xDC00 | (offset & 0x3FF));
         return static_cast<uint16_t>(0xD800 | (offset >> 10));
     }
 
-private:
+    // The next character libc kept, or 0 at the end of the text.
+    uint16_t Kept() {
+        wchar_t wc = quemba::detail::kNoWide;
+        if (!mbsinit(&state_) && quemba::detail::DecodeOne(&wc, "", 1, state_) == 0 && wc != 0 &&
+            wc != quemba::detail::kNoWide) {
+            return Unit(static_cast<uint32_t>(wc));
+        }
+        state_ = mbstate_t{};
+        givingBack_ = false;
+        return left_ == 0 ? 0 : next();
+    }
+
+    bool givingBack_ = false;
     const char *p_;
     size_t left_;
     mbstate_t state_{};

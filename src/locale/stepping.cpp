@@ -8,8 +8,8 @@ namespace quemba::detail {
 char *NextChar(const char *s, mbstate_t *state) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int32_t len = state != nullptr ? CharLength(s, state)
-                                         : static_cast<int32_t>(mbrlen(s, kCharLookAhead, nullptr));
+    mbstate_t own{};
+    const int32_t len = CharLength(s, state != nullptr ? state : &own);
     if (len >= 0) return const_cast<char *>(s + len);
     return const_cast<char *>(s + strlen(s));  // skip the rest after a bad sequence
 }
@@ -42,9 +42,7 @@ extern "C" QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state) {
 extern "C" QUEMBA_API char *KXNextChar(const char *s) {
     if (s == nullptr) return nullptr;
     if (*s == '\0') return const_cast<char *>(s);
-    const int len = mblen(s, quemba::detail::kCharLookAhead);
-    if (len < 0) return const_cast<char *>(s + strlen(s));  // mblen gives only -1
-    return const_cast<char *>(s + len);
+    return quemba::detail::NextChar(s, nullptr);
 }
 
 extern "C" QUEMBA_API char *KXPrevChar(const char *start, const char *pos) {

@@ -170,7 +170,9 @@ TEST(ByteToUnicode, KeptAndCutCharacters) {
         EXPECT_TRUE(o.result == c.result && o.text == c.text && o.terminated && o.intact) << o.result;
         uint32_t needed = qtest::kUnset;
         EXPECT_EQ(KXZLSUnicodeLength(h, c.bytes.c_str(), c.length, &needed), CVT_OK);
-        if (c.result == CVT_OK) EXPECT_EQ(needed, c.text.size());
+        if (c.result == CVT_OK) {
+            EXPECT_EQ(needed, c.text.size());
+        }
     }
 }
 

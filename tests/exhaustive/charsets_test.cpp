@@ -2,6 +2,7 @@
 // is every string of glibc's locale sources (every script glibc knows),
 // each line kept where the charset can hold all of it.
 #include <quemba/converter.h>
+#include <quemba/locale_services.h>
 #include <quemba/standard.h>
 #include <quemba/table_handle.h>
 
@@ -9,6 +10,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -118,6 +120,7 @@ struct Text {
     std::u16string decoded;    // iconv's UTF-16 for those bytes
     size_t lines = 0;
     std::vector<size_t> lineStarts;  // where each line starts in units
+    std::vector<size_t> byteStarts;  // and in bytes
 };
 
 Text MakeText(const char *codeset) {
@@ -127,6 +130,7 @@ Text MakeText(const char *codeset) {
         std::string bytes;
         if (!toBytes(AsBytes(line + u'\n'), bytes)) continue;
         t.lineStarts.push_back(t.units.size());
+        t.byteStarts.push_back(t.bytes.size());
         t.units += line + u'\n';
         t.bytes += bytes;
         ++t.lines;
@@ -304,6 +308,51 @@ TEST_P(Charsets, CutAtEveryOffset) {
         }
     }
     KXUXUnloadConverter(h);
+}
+
+// The multibyte helpers step by whole characters: forwards, backwards and
+// counting agree, and no step ends inside a character (iconv reads every
+// prefix they leave whole).
+TEST_P(Charsets, HelpersStepByCharacters) {
+    qtest::LocaleScope scope(GetParam());
+    ASSERT_TRUE(scope.ok());
+    const char *codeset = nl_langinfo(CODESET);
+    const Text t = MakeText(codeset);
+    Iconv toUnits("UTF-16LE", codeset);
+    const size_t step = getenv("QUEMBA_UNDER_VALGRIND") != nullptr ? 400 : t.lines / 200 + 1;
+    int failures = 0;
+    for (size_t i = 0; i < t.lines && failures < 5; i += step) {
+        const size_t end = i + 1 < t.lines ? t.byteStarts[i + 1] : t.bytes.size();
+        const std::string line = t.bytes.substr(t.byteStarts[i], end - t.byteStarts[i]);
+        const char *s = line.c_str();
+        std::vector<const char *> forwards;
+        std::mbstate_t state{};
+        for (const char *p = s; *p != 0;) {
+            const char *next = KXNextChar(p);
+            const int32_t length = KXLmblen(p, static_cast<uint32_t>(line.size() - static_cast<size_t>(p - s)));
+            if (next <= p || next != KXNextChar_r(p, &state) || length != next - p) {
+                ++failures;
+                ADD_FAILURE() << "line " << i << ": step at byte " << (p - s);
+                break;
+            }
+            p = next;
+            forwards.push_back(p);
+            std::string prefix;
+            if (!toUnits(std::string(s, p), prefix)) {
+                ++failures;
+                ADD_FAILURE() << "line " << i << ": a step ends inside a character at byte " << (p - s);
+                break;
+            }
+        }
+        std::vector<const char *> backwards;
+        for (const char *p = s + line.size(); p != s; p = KXPrevChar(s, p)) backwards.push_back(p);
+        std::reverse(backwards.begin(), backwards.end());
+        if (forwards != backwards || KXLmbslen(s) != forwards.size()) {
+            ++failures;
+            ADD_FAILURE() << "line " << i << ": " << forwards.size() << " steps forwards, " << backwards.size()
+                          << " backwards, " << KXLmbslen(s) << " counted";
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, Charsets, testing::ValuesIn(qtest::CharsetLocales()),
