@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 #include <unistd.h>
 
 int input_open(struct input *in, const char *path) {
@@ -75,24 +76,36 @@ static int is_escape_digit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-/* An escape "[XXXX]" begun in the last five bytes would be cut: the chunk
- * then ends before its bracket. */
-static size_t keep_escape_whole(const char *data, size_t cut) {
-    size_t start = cut > 5 ? cut - 5 : 0;
-    size_t i, j;
-    for (i = cut; i-- > start;) {
-        if (data[i] != '[') continue;
-        for (j = i + 1; j < cut && is_escape_digit(data[j]); ++j) {}
-        return j == cut ? i : cut;
-    }
-    return cut;
+/* An escape "[XXXX]" whose bracket starts a character in the last five
+ * bytes would be cut: the chunk then ends before its bracket. A "[" that is
+ * the second byte of a character (Shift_JIS, Big5) starts no escape. */
+static size_t keep_escape_whole(const char *data, size_t cut, size_t bracket) {
+    size_t j;
+    if (bracket >= cut || cut - bracket > 5) return cut;
+    for (j = bracket + 1; j < cut && is_escape_digit(data[j]); ++j) {}
+    return j == cut ? bracket : cut;
+}
+
+/* Some charsets keep a letter until they see whether an accent follows
+ * (CP1258, TCVN5712-1): a chunk must not end after one, or the two would
+ * be converted apart. */
+static int keeps_character(const char *data, size_t length) {
+    mbstate_t state;
+    wchar_t wide;
+    memset(&state, 0, sizeof state);
+    return mbrtowc(&wide, data, length, &state) == length && !mbsinit(&state);
 }
 
 size_t locale_cut(const char *data, size_t length, int unescape) {
-    size_t p = 0;
+    size_t p = 0, last = length, bracket = length;
     size_t longest = MB_CUR_MAX;
     if (longest == 1) {
         p = length;
+        last = length > 0 ? length - 1 : length;
+        for (bracket = length; bracket > 0 && length - bracket < 6; --bracket) {
+            if (data[bracket - 1] == '[') break;
+        }
+        bracket = bracket > 0 && data[bracket - 1] == '[' ? bracket - 1 : length;
     } else {
         while (p < length) {
             int32_t n;
@@ -102,10 +115,11 @@ size_t locale_cut(const char *data, size_t length, int unescape) {
             }
             n = KXLmblen(data + p, (uint32_t)(length - p));
             if (n > 0) {
+                if (data[p] == '[') bracket = p;
+                last = p;
                 p += (size_t)n;
                 continue;
             }
-            KXLmblen(NULL, 0);
             /* Too few bytes left to tell a bad sequence from one that the
              * next read completes: keep them for the next chunk. */
             if (length - p < longest) break;
@@ -114,7 +128,8 @@ size_t locale_cut(const char *data, size_t length, int unescape) {
             ++p;
         }
     }
-    return unescape ? keep_escape_whole(data, p) : p;
+    if (last < p && keeps_character(data + last, p - last)) p = last;
+    return unescape ? keep_escape_whole(data, p, bracket) : p;
 }
 
 /* Bytes a UTF-8 sequence takes, by its lead byte; 1 for a byte that cannot
