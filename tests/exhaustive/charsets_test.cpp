@@ -37,7 +37,8 @@ const std::vector<std::u16string> &Corpus() {
         std::set<std::u16string> unique;
         DIR *dir = opendir(kLocaleSources);
         if (dir == nullptr) return std::vector<std::u16string>{};
-        while (const dirent *entry = readdir(dir)) {
+        // readdir64: the 32-bit readdir refuses 64-bit inode numbers.
+        while (const dirent64 *entry = readdir64(dir)) {
             if (entry->d_name[0] == '.') continue;
             std::ifstream file(std::string(kLocaleSources) + "/" + entry->d_name);
             std::string line;
