@@ -108,7 +108,9 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
             // The step stopped at a NUL; only the terminator of the whole input is fine.
             return piece == -1 ? CVT_OK : CVT_E_EARLY_TERMINATOR;
         case CVT_E_BUFFER_FULL:
-            if (!Sink::kMeasuring) return CVT_E_BUFFER_FULL;
+            // Measuring, only a step that took nothing (no character fits
+            // even the whole scratch) cannot go on.
+            if (!Sink::kMeasuring || consumed == 0) return CVT_E_BUFFER_FULL;
             continue;
         case CVT_E_SOURCE_EXHAUSTED: {
             // Bytes the step left before the end of its piece are the start of

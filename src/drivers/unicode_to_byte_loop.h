@@ -136,7 +136,9 @@ int32_t ConvertUnits(ConverterHandle h, const uint16_t *src, Sink &sink) {
         case CVT_OK:
             return CVT_OK;
         case CVT_E_BUFFER_FULL:
-            if (!Sink::kMeasuring) return CVT_E_BUFFER_FULL;
+            // Measuring, only a step that took nothing (no character fits
+            // even the whole scratch) cannot go on.
+            if (!Sink::kMeasuring || consumed == 0) return CVT_E_BUFFER_FULL;
             continue;
         case CVT_E_SOURCE_EXHAUSTED: {
             if (end == nullptr) return CVT_OK;

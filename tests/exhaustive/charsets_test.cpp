@@ -227,6 +227,11 @@ TEST_P(Charsets, RealTextAsIconvHasIt) {
                            static_cast<uint32_t>(units.size()), &consumed, &produced, &noMap),
               CVT_E_SOURCE_EXHAUSTED);
     EXPECT_TRUE(std::u16string(units.begin(), units.begin() + produced) == t.decoded);
+    std::vector<char> stepBytes(t.bytes.size() + kGuard);
+    EXPECT_EQ(KXUToByte(0, t.units.c_str(), stepBytes.data(), -1, static_cast<uint32_t>(stepBytes.size()), &consumed,
+                        &produced, &noMap),
+              CVT_OK);
+    EXPECT_TRUE(std::string(stepBytes.data(), produced) == t.bytes);
 
     // The standard shortcuts and the table-handle pair.
     ASSERT_EQ(KXUSStandardUnicodeInit(), CVT_OK);
