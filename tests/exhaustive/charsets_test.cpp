@@ -305,6 +305,24 @@ TEST_P(Charsets, CutAtEveryOffset) {
             if (!toUnits(headBytes, headUnits) || !toUnits(tailBytes, tailUnits)) {
                 continue;
             }
+            // Every room the line's conversion can stop at: what is written
+            // is the start of the whole, and never a kept character short.
+            if (at == 0) {
+                const std::u16string whole = Decode(h, tailBytes, true);
+                for (uint32_t size = 1; size <= whole.size() + 1; ++size) {
+                    std::vector<uint16_t> out(size + kGuard, 0xA5A5);
+                    uint32_t count = 0;
+                    const int32_t r = KXUXLenByteToUnicode(h, out.data(), size, tailBytes.c_str(),
+                                                           static_cast<int32_t>(tailBytes.size()), &count);
+                    if (r != (size > whole.size() ? CVT_OK : CVT_E_BUFFER_FULL) || count >= size ||
+                        whole.compare(0, count, std::u16string(out.begin(), out.begin() + count)) != 0 ||
+                        out[size] != 0xA5A5) {
+                        ++failures;
+                        ADD_FAILURE() << "line " << i << " in " << size << " units: " << r << ", " << count;
+                        break;
+                    }
+                }
+            }
             const std::u16string back = Decode(h, want, at % 2 == 0);
             const std::u16string wantBack = AsUnits(headUnits) + reject + AsUnits(tailUnits);
             if (back != wantBack) {
