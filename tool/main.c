@@ -3,7 +3,6 @@
 #include "tool.h"
 
 #include <locale.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,15 +10,6 @@
 #ifndef QUEMBA_TOOL_VERSION
 #error "QUEMBA_TOOL_VERSION is set by the build"
 #endif
-
-void tool_error(const char *format, ...) {
-    va_list args;
-    fputs("quemba: ", stderr);
-    va_start(args, format);
-    vfprintf(stderr, format, args);
-    va_end(args);
-    fputc('\n', stderr);
-}
 
 static const char general_usage[] =
     "Usage: quemba COMMAND [OPTIONS]\n"
