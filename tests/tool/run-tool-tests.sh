@@ -99,6 +99,15 @@ lone surrogate stops utf-8       | 1 | A\x00\x00\xd8B\x00                   | A 
 malformed utf-8 replaced         | 0 | a\xffb                               | a\xef\xbf\xbdb           | --from utf-8
 malformed utf-8 escaped          | 0 | a\xffb\xe2\x82                       | a[FF]b[E2][82]           | --from utf-8 --unmappable escape
 malformed utf-8 stops            | 1 | a\xffb                               | a                        | --from utf-8 --unmappable stop
+# Encoded surrogates are malformed; one substitute per maximal subpart.
+encoded surrogate pair           | 0 | \xed\xa0\x80\xed\xb0\x80             | \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd | --from utf-8
+encoded surrogate to utf-16      | 0 | \xed\x9f\xbf\xed\xa0\x80             | \xff\xd7\xfd\xff\xfd\xff\xfd\xff   | --from utf-8 --to utf-16le
+encoded surrogate escaped        | 0 | \xed\xa0\x80                         | [ED][A0][80]             | --from utf-8 --unmappable escape
+encoded surrogate stops          | 1 | a\xed\xa0\x80\xed\xb0\x80            | a                        | --from utf-8 --unmappable stop
+overlong and cut-short forms     | 0 | \xe0\x80\xafx\xe3\x81y                | \xfd\xff\xfd\xff\xfd\xffx\x00\xfd\xffy\x00 | --from utf-8 --to utf-16le
+above U+10FFFF and bad leads     | 0 | \xf4\x90\x80\x80\xc0\xaf\xf5          | \xfd\xff\xfd\xff\xfd\xff\xfd\xff\xfd\xff\xfd\xff\xfd\xff | --from utf-8 --to utf-16le
+lone surrogate in utf-16 out     | 0 | A\x00\x00\xd8B\x00                    | \x00A\xff\xfd\x00B       | --from utf-16le --to utf-16be
+lone surrogate stops utf-16      | 1 | A\x00\x00\xdcB\x00                    | \x00A                    | --from utf-16le --to utf-16be --unmappable stop
 odd utf-16 byte escaped          | 0 | A\x00B                               | A[42]                    | --from utf-16le --unmappable escape
 NUL bytes pass both ways         | 0 | x\x00y                               | \x00x\x00\x00\x00y       | --locale de_DE.UTF-8 --to utf-16be
 NUL units to locale              | 0 | x\x00\x00\x00y\x00                   | x\x00y                   | $L1 --from utf-16le --to locale
