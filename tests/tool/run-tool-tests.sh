@@ -111,6 +111,13 @@ lone surrogate stops utf-16      | 1 | A\x00\x00\xdcB\x00                    | \
 odd utf-16 byte escaped          | 0 | A\x00B                               | A[42]                    | --from utf-16le --unmappable escape
 NUL bytes pass both ways         | 0 | x\x00y                               | \x00x\x00\x00\x00y       | --locale de_DE.UTF-8 --to utf-16be
 NUL units to locale              | 0 | x\x00\x00\x00y\x00                   | x\x00y                   | $L1 --from utf-16le --to locale
+# Encoding names as iconv takes them, and the locale's own codeset.
+encoding name UTF-8              | 0 | a\xc3\xa9                            | a\xc3\xa9                | --from UTF-8
+encoding names utf8, UTF-16LE    | 0 | a                                    | a\x00                    | --from utf8 --to UTF-16LE
+encoding names UTF8, utf_16be    | 0 | a                                    | \x00a                    | --from UTF8 --to utf_16be
+locale codeset ISO-8859-1        | 0 | Gr\xc3\xbc\xc3\x9fe                    | Gr\xfc\xdfe              | $L1 --from utf-8 --to ISO-8859-1
+locale codeset euc-jp            | 0 | \xc5\xec                             | \xe6\x9d\xb1             | --locale ja_JP.EUC-JP --from euc-jp
+locale codeset cp1251            | 0 | \xcf                                 | \xd0\x9f                 | --locale ru_RU.CP1251 --from Cp1251 --to utf-8
 # Byte-order marks: written on request, dropped from UTF input only.
 bom utf-8                        | 0 | A                                    | \xef\xbb\xbfA            | --from utf-8 --bom
 bom utf-16le                     | 0 | A\xe2\x82\xac                        | \xff\xfeA\x00\xac\x20    | --from utf-8 --to utf-16le --bom
@@ -166,6 +173,8 @@ unknown command       | 2 | | frob
   quemba: unknown command 'frob'
 unknown encoding      | 2 | | convert --from latin1
   quemba: unknown encoding 'latin1'
+other charset         | 2 | | convert --locale de_DE.UTF-8 --from latin1
+  run under a locale whose encoding is latin1, for example with --locale de_DE.latin1
 unknown action        | 2 | | convert --unmappable ignore
   quemba: unknown action 'ignore'
 missing value         | 2 | | convert --to
