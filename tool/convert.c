@@ -69,7 +69,7 @@ struct session {
      * next one: UTF-8 output writes the pair as one character, and neither
      * output may take it for a lone one. */
     int held;
-    uint16_t held_unit;
+    uint16_t held_units[5];
     uint64_t held_offset; /* its input offset, for a stop */
     int lead;             /* units at the start of the chunk that came so */
     uint64_t lead_offset;
@@ -317,7 +317,10 @@ static int decode(struct session *s, char *data, size_t length) {
     s->lead = s->held;
     s->lead_offset = s->held_offset;
     s->held = 0;
-    if (s->lead) units[s->count++] = s->held_unit;
+    while (s->count < (size_t)s->lead) {
+        units[s->count] = s->held_units[s->count];
+        ++s->count;
+    }
     s->bad = NULL;
     stopped.bytes = NULL;
     switch (s->options->from) {
@@ -353,6 +356,34 @@ static int encode_locale_run(struct session *s, size_t from, size_t to, size_t *
     return rc == CVT_OK ? 0 : library_failure("writing locale text", rc);
 }
 
+static int is_escape_digit(uint16_t u) { return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F'); }
+
+/* Whether units[i..] is the "[XXXX]" that --unescape would read as an
+ * escape: its "[" is then written escaped, so the text comes back as it
+ * was. */
+static int is_escape_shape(const struct session *s, size_t i) {
+    size_t j;
+    if (i + 6 > s->count || units[i] != '[' || units[i + 5] != ']') return 0;
+    for (j = i + 1; j < i + 5; ++j)
+        if (!is_escape_digit(units[j])) return 0;
+    return 1;
+}
+
+/* The start of an escape shape at the end of a chunk waits for the rest
+ * of it in the next one. */
+static void hold_escape_start(struct session *s) {
+    size_t i, j;
+    for (i = s->count > 5 ? s->count - 5 : 0; i < s->count; ++i) {
+        if (units[i] != '[') continue;
+        for (j = i + 1; j < s->count && is_escape_digit(units[j]); ++j) {}
+        if (j == s->count) break;
+    }
+    if (i == s->count) return;
+    s->held = (int)(s->count - i);
+    memcpy(s->held_units, units + i, (s->count - i) * sizeof units[0]);
+    s->count = i;
+}
+
 static int encode_locale(struct session *s, size_t *stop) {
     /* The most bytes one unit can become: a character, an escape or the
      * substitute. */
@@ -361,12 +392,19 @@ static int encode_locale(struct session *s, size_t *stop) {
     size_t i = 0;
     while (i < s->count) {
         size_t end = i;
-        while (end < s->count && end - i < piece && units[end] != 0) ++end;
+        int escaping = s->options->unmappable == UNMAP_ESCAPE;
+        while (end < s->count && end - i < piece && units[end] != 0
+               && !(escaping && is_escape_shape(s, end)))
+            ++end;
         if (end > i) {
             int status = encode_locale_run(s, i, end, stop);
             if (status != 0) return status;
         }
         i = end;
+        if (i < s->count && escaping && is_escape_shape(s, i)) {
+            if (output_write("[005B]", 6) != 0) return EXIT_IO;
+            ++i;
+        }
         if (i < s->count && units[i] == 0) {
             if (output_write("", 1) != 0) return EXIT_IO;
             ++i;
@@ -618,9 +656,11 @@ static int convert_stream(struct session *s, struct input *in) {
             && units[s->count - 1] >= 0xD800 && units[s->count - 1] <= 0xDBFF) {
             uint16_t high = units[--s->count];
             if (o->unmappable == UNMAP_STOP) s->held_offset = unit_offset(s, in, cut, s->count);
-            s->held_unit = high;
+            s->held_units[0] = high;
             s->held = 1;
         }
+        if (decoded == 0 && o->to == ENC_LOCALE && o->unmappable == UNMAP_ESCAPE && !in->eof)
+            hold_escape_start(s);
         encoded = encode(s, &stop);
         if (encoded == EXIT_STOPPED) {
             report_unit(s, unit_offset(s, in, cut, stop), stop);

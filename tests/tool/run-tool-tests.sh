@@ -118,6 +118,8 @@ encoding names UTF8, utf_16be    | 0 | a                                    | \x
 locale codeset ISO-8859-1        | 0 | Gr\xc3\xbc\xc3\x9fe                    | Gr\xfc\xdfe              | $L1 --from utf-8 --to ISO-8859-1
 locale codeset euc-jp            | 0 | \xc5\xec                             | \xe6\x9d\xb1             | --locale ja_JP.EUC-JP --from euc-jp
 locale codeset cp1251            | 0 | \xcf                                 | \xd0\x9f                 | --locale ru_RU.CP1251 --from Cp1251 --to utf-8
+# A literal escape shape is escaped itself, so that it comes back as it was.
+literal escape shape             | 0 | TLS1.[0123] [20AC                    | TLS1.[005B]0123] [20AC   | $L1 --from utf-8 --to locale --unmappable escape
 # Byte-order marks: written on request, dropped from UTF input only.
 bom utf-8                        | 0 | A                                    | \xef\xbb\xbfA            | --from utf-8 --bom
 bom utf-16le                     | 0 | A\xe2\x82\xac                        | \xff\xfeA\x00\xac\x20    | --from utf-8 --to utf-16le --bom
@@ -198,6 +200,18 @@ missing locale        | 4 | | convert --locale xx_XX.UTF-8
 missing locale, info  | 4 | | info --locale xx_XX.UTF-8
   quemba: locale 'xx_XX.UTF-8' is not available
 CASES
+
+# Escaped text with bracketed hexadecimal in it comes back unchanged, also
+# with an escape shape across the first read boundary.
+bytes 'TLS1.[0123] char[4108] i[3467]86 [005B] [[20AC]] \xe2\x82\xac\xc3\xbc [ABCD' >"$work/brackets"
+head -c 65533 /dev/zero | tr '\0' a >"$work/edge"
+printf '[0041]\n' >>"$work/edge"
+for case in "de_DE.ISO-8859-1 brackets" "ja_JP.EUC-JP brackets" "ru_RU.CP1251 brackets" \
+  "en_US.UTF-8 brackets" "de_DE.ISO-8859-1 edge"; do
+  set -- $case
+  q convert --locale "$1" --from utf-8 --to locale --unmappable escape <"$work/$2" >"$work/escaped"
+  run "escape round trip, $case" 0 "$work/escaped" "$work/$2" convert --locale "$1" --unescape
+done
 
 # Help and version on standard output, exit 0.
 printf 'quemba %s\n' "$version" >"$work/want"
