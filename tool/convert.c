@@ -66,9 +66,10 @@ struct session {
     uint16_t substitute; /* the substitute as a unit, for Unicode targets */
     size_t count;        /* units decoded from the current chunk */
     /* A high surrogate at the end of a chunk waits for its partner in the
-     * next one: UTF-8 output writes the pair as one character. */
+     * next one: UTF-8 output writes the pair as one character, and neither
+     * output may take it for a lone one. */
     int held;
-    uint16_t held_unit;
+    uint16_t held_units[5];
     uint64_t held_offset; /* its input offset, for a stop */
     int lead;             /* units at the start of the chunk that came so */
     uint64_t lead_offset;
@@ -224,76 +225,80 @@ static int decode_locale(struct session *s, const char *data, size_t length) {
     return 0;
 }
 
-/* Bytes of the malformed sequence at p: a lead byte and the continuation
- * bytes that still fitted it, or one byte. */
-static size_t utf8_malformed_length(const unsigned char *p, const unsigned char *end) {
-    size_t want = 0, n = 1;
-    if (*p >= 0xC2 && *p <= 0xDF) want = 2;
-    else if (*p >= 0xE0 && *p <= 0xEF) want = 3;
-    else if (*p >= 0xF0 && *p <= 0xF4) want = 4;
-    while (n < want && p + n < end && (p[n] & 0xC0) == 0x80) ++n;
+/* The sequence at p: its length and whether it is a character. A bad one
+ * is its maximal subpart, the longest prefix that some character starts
+ * with, or one byte; each gets one substitute, as ICU and Python give.
+ * Encoded surrogates are bad: the library reads them back from its own
+ * output, but text from elsewhere that holds them is malformed. */
+static size_t utf8_sequence(const unsigned char *p, const unsigned char *end, int *valid) {
+    unsigned char lead = *p, low = 0x80, high = 0xBF;
+    size_t want, n = 1;
+    *valid = 0;
+    if (lead < 0x80) {
+        *valid = 1;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) want = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) want = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4) want = 4;
+    else return 1;
+    if (lead == 0xE0) low = 0xA0;
+    else if (lead == 0xED) high = 0x9F;
+    else if (lead == 0xF0) low = 0x90;
+    else if (lead == 0xF4) high = 0x8F;
+    if (p + 1 < end && p[1] >= low && p[1] <= high) {
+        n = 2;
+        while (n < want && p + n < end && (p[n] & 0xC0) == 0x80) ++n;
+    }
+    *valid = n == want;
     return n;
 }
 
-/* A four-byte sequence, which the library's UTF-8 functions leave out,
- * becomes a surrogate pair here. Returns 0 when p holds no valid one. */
-static int utf8_take_supplementary(struct session *s, const unsigned char *p,
-                                   const unsigned char *end) {
-    uint32_t c;
-    if (end - p < 4 || *p < 0xF0 || *p > 0xF4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80
-        || (p[3] & 0xC0) != 0x80)
-        return 0;
-    c = ((uint32_t)(p[0] & 7) << 18) | ((uint32_t)(p[1] & 0x3F) << 12)
-        | ((uint32_t)(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-    if (c < 0x10000 || c > 0x10FFFF) return 0;
+/* A four-byte character, which the library's UTF-8 functions leave out,
+ * becomes a surrogate pair here. */
+static void utf8_take_supplementary(struct session *s, const unsigned char *p) {
+    uint32_t c = ((uint32_t)(p[0] & 7) << 18) | ((uint32_t)(p[1] & 0x3F) << 12)
+                 | ((uint32_t)(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
     c -= 0x10000;
     units[s->count++] = (uint16_t)(0xD800 + (c >> 10));
     units[s->count++] = (uint16_t)(0xDC00 + (c & 0x3FF));
-    return 1;
 }
 
-static int utf8_convert_run(struct session *s, const char *run) {
+/* Converts data[from..to), which holds only characters of one to three
+ * bytes and no NUL. */
+static int utf8_convert_run(struct session *s, char *from, char *to) {
     uint32_t size = 0;
-    int32_t rc = KXLUTF8ToUnicode(run, (uint32_t)(UNIT_CAPACITY - s->count) * 2u, units + s->count,
-                                  &size, NULL);
+    char kept = *to;
+    int32_t rc;
+    *to = '\0';
+    rc = KXLUTF8ToUnicode(from, (uint32_t)(UNIT_CAPACITY - s->count) * 2u, units + s->count, &size,
+                          NULL);
+    *to = kept;
     if (rc != 0) return library_failure("reading UTF-8", rc);
     s->count += size / 2 - 1;
     return 0;
 }
 
+/* The library reads runs that the tool has checked; the tool itself takes
+ * NULs, four-byte characters and bad sequences. */
 static int decode_utf8(struct session *s, char *data, size_t length) {
-    char *p = data, *end = data + length;
+    unsigned char *p = (unsigned char *)data, *end = p + length;
     while (p < end) {
-        char *bad = NULL;
-        uint32_t size = 0;
-        int status;
-        int32_t rc = KXLUTF8ToUnicode(p, (uint32_t)(UNIT_CAPACITY - s->count) * 2u,
-                                      units + s->count, &size, &bad);
-        if (rc == 0) {
-            s->count += size / 2 - 1;
-            p += strlen(p);
-        } else if (rc == LOC_E_BAD_UTF8 && bad != NULL) {
-            /* Convert what came before the bad sequence on its own. */
-            char kept = *bad;
-            *bad = '\0';
-            status = bad > p ? utf8_convert_run(s, p) : 0;
-            *bad = kept;
-            if (status != 0) return status;
-            p = bad;
-            if (utf8_take_supplementary(s, (unsigned char *)p, (unsigned char *)end)) {
-                p += 4;
-            } else {
-                size_t n = utf8_malformed_length((unsigned char *)p, (unsigned char *)end);
-                if ((status = take_malformed(s, p, n)) != 0) return status;
-                p += n;
-            }
-            continue;
-        } else {
-            return library_failure("reading UTF-8", rc);
-        }
-        if (p < end) {
+        unsigned char *run = p;
+        size_t n = 0;
+        int valid = 0, status;
+        while (p < end && *p != 0 && (n = utf8_sequence(p, end, &valid)) < 4 && valid) p += n;
+        if (p > run && (status = utf8_convert_run(s, (char *)run, (char *)p)) != 0) return status;
+        if (p == end) break;
+        if (*p == 0) {
             units[s->count++] = 0;
             ++p;
+        } else if (valid) {
+            utf8_take_supplementary(s, p);
+            p += 4;
+        } else {
+            if ((status = take_malformed(s, (const char *)p, n)) != 0) return status;
+            p += n;
         }
     }
     return 0;
@@ -312,7 +317,10 @@ static int decode(struct session *s, char *data, size_t length) {
     s->lead = s->held;
     s->lead_offset = s->held_offset;
     s->held = 0;
-    if (s->lead) units[s->count++] = s->held_unit;
+    while (s->count < (size_t)s->lead) {
+        units[s->count] = s->held_units[s->count];
+        ++s->count;
+    }
     s->bad = NULL;
     stopped.bytes = NULL;
     switch (s->options->from) {
@@ -348,6 +356,34 @@ static int encode_locale_run(struct session *s, size_t from, size_t to, size_t *
     return rc == CVT_OK ? 0 : library_failure("writing locale text", rc);
 }
 
+static int is_escape_digit(uint16_t u) { return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F'); }
+
+/* Whether units[i..] is the "[XXXX]" that --unescape would read as an
+ * escape: its "[" is then written escaped, so the text comes back as it
+ * was. */
+static int is_escape_shape(const struct session *s, size_t i) {
+    size_t j;
+    if (i + 6 > s->count || units[i] != '[' || units[i + 5] != ']') return 0;
+    for (j = i + 1; j < i + 5; ++j)
+        if (!is_escape_digit(units[j])) return 0;
+    return 1;
+}
+
+/* The start of an escape shape at the end of a chunk waits for the rest
+ * of it in the next one. */
+static void hold_escape_start(struct session *s) {
+    size_t i, j;
+    for (i = s->count > 5 ? s->count - 5 : 0; i < s->count; ++i) {
+        if (units[i] != '[') continue;
+        for (j = i + 1; j < s->count && is_escape_digit(units[j]); ++j) {}
+        if (j == s->count) break;
+    }
+    if (i == s->count) return;
+    s->held = (int)(s->count - i);
+    memcpy(s->held_units, units + i, (s->count - i) * sizeof units[0]);
+    s->count = i;
+}
+
 static int encode_locale(struct session *s, size_t *stop) {
     /* The most bytes one unit can become: a character, an escape or the
      * substitute. */
@@ -356,12 +392,19 @@ static int encode_locale(struct session *s, size_t *stop) {
     size_t i = 0;
     while (i < s->count) {
         size_t end = i;
-        while (end < s->count && end - i < piece && units[end] != 0) ++end;
+        int escaping = s->options->unmappable == UNMAP_ESCAPE;
+        while (end < s->count && end - i < piece && units[end] != 0
+               && !(escaping && is_escape_shape(s, end)))
+            ++end;
         if (end > i) {
             int status = encode_locale_run(s, i, end, stop);
             if (status != 0) return status;
         }
         i = end;
+        if (i < s->count && escaping && is_escape_shape(s, i)) {
+            if (output_write("[005B]", 6) != 0) return EXIT_IO;
+            ++i;
+        }
         if (i < s->count && units[i] == 0) {
             if (output_write("", 1) != 0) return EXIT_IO;
             ++i;
@@ -436,26 +479,55 @@ static int encode_utf8(struct session *s, size_t *stop) {
     return 0;
 }
 
-static int encode_utf16(struct session *s, int big_endian) {
-    size_t i = 0, n = 0;
+/* A surrogate without its partner, which UTF-16 output must not hold. */
+static int is_lone_surrogate(const struct session *s, size_t i) {
+    uint16_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF)
+        return !(i + 1 < s->count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF);
+    if (u >= 0xDC00 && u <= 0xDFFF)
+        return !(i > 0 && units[i - 1] >= 0xD800 && units[i - 1] <= 0xDBFF);
+    return 0;
+}
+
+static int encode_utf16(struct session *s, int big_endian, size_t *stop) {
+    size_t i, j, n = 0;
     for (i = 0; i < s->count; ++i) {
-        uint16_t u = units[i];
-        output[n++] = (char)(big_endian ? u >> 8 : u & 0xFF);
-        output[n++] = (char)(big_endian ? u & 0xFF : u >> 8);
-        if (n == OUTPUT_CAPACITY || i + 1 == s->count) {
+        uint16_t text[6];
+        size_t length = 1;
+        text[0] = units[i];
+        if (is_lone_surrogate(s, i)) {
+            if (s->options->unmappable == UNMAP_STOP) {
+                if (output_write(output, n) != 0) return EXIT_IO;
+                *stop = i;
+                return EXIT_STOPPED;
+            }
+            if (s->options->unmappable == UNMAP_ESCAPE) {
+                text[0] = '[';
+                for (j = 1; j < 5; ++j) text[j] = (uint16_t)hex_digits[(units[i] >> (4 * (4 - j))) & 15];
+                text[5] = ']';
+                length = 6;
+            } else {
+                text[0] = s->substitute;
+            }
+        }
+        for (j = 0; j < length; ++j) {
+            output[n++] = (char)(big_endian ? text[j] >> 8 : text[j] & 0xFF);
+            output[n++] = (char)(big_endian ? text[j] & 0xFF : text[j] >> 8);
+        }
+        if (n + 12 > OUTPUT_CAPACITY) {
             if (output_write(output, n) != 0) return EXIT_IO;
             n = 0;
         }
     }
-    return 0;
+    return output_write(output, n) != 0 ? EXIT_IO : 0;
 }
 
 static int encode(struct session *s, size_t *stop) {
     switch (s->options->to) {
     case ENC_LOCALE: return encode_locale(s, stop);
     case ENC_UTF8: return encode_utf8(s, stop);
-    case ENC_UTF16LE: return encode_utf16(s, 0);
-    case ENC_UTF16BE: return encode_utf16(s, 1);
+    case ENC_UTF16LE: return encode_utf16(s, 0, stop);
+    case ENC_UTF16BE: return encode_utf16(s, 1, stop);
     }
     return 0;
 }
@@ -580,13 +652,15 @@ static int convert_stream(struct session *s, struct input *in) {
         decoded = decode(s, in->data, cut);
         in->data[cut] = kept;
         if (decoded != 0 && decoded != EXIT_STOPPED) return decoded;
-        if (decoded == 0 && o->to == ENC_UTF8 && !in->eof && s->count > 0
+        if (decoded == 0 && o->to != ENC_LOCALE && !in->eof && s->count > 0
             && units[s->count - 1] >= 0xD800 && units[s->count - 1] <= 0xDBFF) {
             uint16_t high = units[--s->count];
             if (o->unmappable == UNMAP_STOP) s->held_offset = unit_offset(s, in, cut, s->count);
-            s->held_unit = high;
+            s->held_units[0] = high;
             s->held = 1;
         }
+        if (decoded == 0 && o->to == ENC_LOCALE && o->unmappable == UNMAP_ESCAPE && !in->eof)
+            hold_escape_start(s);
         encoded = encode(s, &stop);
         if (encoded == EXIT_STOPPED) {
             report_unit(s, unit_offset(s, in, cut, stop), stop);

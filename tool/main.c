@@ -2,8 +2,9 @@
 #define _POSIX_C_SOURCE 200809L
 #include "tool.h"
 
+#include <ctype.h>
+#include <langinfo.h>
 #include <locale.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,15 +12,6 @@
 #ifndef QUEMBA_TOOL_VERSION
 #error "QUEMBA_TOOL_VERSION is set by the build"
 #endif
-
-void tool_error(const char *format, ...) {
-    va_list args;
-    fputs("quemba: ", stderr);
-    va_start(args, format);
-    vfprintf(stderr, format, args);
-    va_end(args);
-    fputc('\n', stderr);
-}
 
 static const char general_usage[] =
     "Usage: quemba COMMAND [OPTIONS]\n"
@@ -48,7 +40,8 @@ static const char convert_usage[] =
     "\n"
     "  --from ENC           source encoding (default: locale)\n"
     "  --to ENC             target encoding (default: utf-8)\n"
-    "                       ENC: locale, utf-8, utf-16le, utf-16be\n"
+    "                       ENC: locale or the locale's codeset, utf-8,\n"
+    "                       utf-16le, utf-16be; case, - and _ do not count\n"
     "  --bom                write a byte-order mark on UTF-8 or UTF-16 output\n"
     "                       (a leading one on UTF-8 or UTF-16 input is dropped)\n"
     "  --unmappable ACTION  stop, substitute (default) or escape, for characters\n"
@@ -112,18 +105,42 @@ static int select_locale(const char *name) {
     return 0;
 }
 
+/* Whether two encoding names are the same to iconv: case, hyphens and
+ * underscores do not count. */
+static int same_encoding(const char *a, const char *b) {
+    for (;;) {
+        while (*a == '-' || *a == '_') ++a;
+        while (*b == '-' || *b == '_') ++b;
+        if (tolower((unsigned char)*a) != tolower((unsigned char)*b)) return 0;
+        if (*a == '\0') return 1;
+        ++a, ++b;
+    }
+}
+
+/* Runs after the locale is set: its codeset names the locale encoding. */
 static int parse_encoding(const char *text, enum encoding *e) {
     static const struct { const char *name; enum encoding value; } names[] = {
         {"locale", ENC_LOCALE}, {"utf-8", ENC_UTF8}, {"utf-16le", ENC_UTF16LE},
         {"utf-16be", ENC_UTF16BE}};
-    size_t i;
+    const char *name = setlocale(LC_CTYPE, NULL);
+    size_t i, territory;
     for (i = 0; i < sizeof names / sizeof names[0]; ++i) {
-        if (strcmp(text, names[i].name) == 0) {
+        if (same_encoding(text, names[i].name)) {
             *e = names[i].value;
             return 0;
         }
     }
-    tool_error("unknown encoding '%s' (locale, utf-8, utf-16le or utf-16be)", text);
+    if (same_encoding(text, nl_langinfo(CODESET))) {
+        *e = ENC_LOCALE;
+        return 0;
+    }
+    /* The example keeps the language and territory of the current locale. */
+    if (name == NULL || strchr(name, '_') == NULL) name = "xx_YY";
+    territory = strcspn(name, ".@");
+    tool_error("unknown encoding '%s' (locale, utf-8, utf-16le, utf-16be or %s)", text,
+               nl_langinfo(CODESET));
+    tool_error("for %s, run under a locale whose encoding is %s, for example with --locale %.*s.%s",
+               text, text, (int)territory, name, text);
     return EXIT_USAGE;
 }
 
@@ -157,7 +174,7 @@ static int option_is(const char *arg, const char *name) {
 
 static int command_convert(int argc, char **argv) {
     struct convert_options o;
-    const char *locale = NULL;
+    const char *locale = NULL, *from = "locale", *to = "utf-8";
     int i, files = 0, options_done = 0, status = 0;
     memset(&o, 0, sizeof o);
     o.from = ENC_LOCALE;
@@ -184,8 +201,8 @@ static int command_convert(int argc, char **argv) {
         } else if (option_is(arg, "--from") || option_is(arg, "--to") || option_is(arg, "--unmappable")
                    || option_is(arg, "--substitute") || option_is(arg, "--locale")) {
             if ((value = option_value(argc, argv, &i, arg)) == NULL) return usage_error("convert");
-            if (option_is(arg, "--from")) status = parse_encoding(value, &o.from);
-            else if (option_is(arg, "--to")) status = parse_encoding(value, &o.to);
+            if (option_is(arg, "--from")) from = value;
+            else if (option_is(arg, "--to")) to = value;
             else if (option_is(arg, "--unmappable")) status = parse_unmappable(value, &o.unmappable);
             else if (option_is(arg, "--substitute")) o.substitute = value;
             else locale = value;
@@ -196,6 +213,8 @@ static int command_convert(int argc, char **argv) {
     }
     if (status != 0) return usage_error("convert");
     if ((status = select_locale(locale)) != 0) return status;
+    if (parse_encoding(from, &o.from) != 0 || parse_encoding(to, &o.to) != 0)
+        return usage_error("convert");
     return run_convert(&o);
 }
 

@@ -21,6 +21,8 @@ struct convert_options {
     const char *file;       /* null or "-": standard input */
 };
 
+/* ---- report.c ---- */
+
 /* Prints "quemba: " and the message to standard error. */
 void tool_error(const char *format, ...)
 #if defined(__GNUC__)

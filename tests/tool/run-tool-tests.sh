@@ -99,9 +99,27 @@ lone surrogate stops utf-8       | 1 | A\x00\x00\xd8B\x00                   | A 
 malformed utf-8 replaced         | 0 | a\xffb                               | a\xef\xbf\xbdb           | --from utf-8
 malformed utf-8 escaped          | 0 | a\xffb\xe2\x82                       | a[FF]b[E2][82]           | --from utf-8 --unmappable escape
 malformed utf-8 stops            | 1 | a\xffb                               | a                        | --from utf-8 --unmappable stop
+# Encoded surrogates are malformed; one substitute per maximal subpart.
+encoded surrogate pair           | 0 | \xed\xa0\x80\xed\xb0\x80             | \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd | --from utf-8
+encoded surrogate to utf-16      | 0 | \xed\x9f\xbf\xed\xa0\x80             | \xff\xd7\xfd\xff\xfd\xff\xfd\xff   | --from utf-8 --to utf-16le
+encoded surrogate escaped        | 0 | \xed\xa0\x80                         | [ED][A0][80]             | --from utf-8 --unmappable escape
+encoded surrogate stops          | 1 | a\xed\xa0\x80\xed\xb0\x80            | a                        | --from utf-8 --unmappable stop
+overlong and cut-short forms     | 0 | \xe0\x80\xafx\xe3\x81y                | \xfd\xff\xfd\xff\xfd\xffx\x00\xfd\xffy\x00 | --from utf-8 --to utf-16le
+above U+10FFFF and bad leads     | 0 | \xf4\x90\x80\x80\xc0\xaf\xf5          | \xfd\xff\xfd\xff\xfd\xff\xfd\xff\xfd\xff\xfd\xff\xfd\xff | --from utf-8 --to utf-16le
+lone surrogate in utf-16 out     | 0 | A\x00\x00\xd8B\x00                    | \x00A\xff\xfd\x00B       | --from utf-16le --to utf-16be
+lone surrogate stops utf-16      | 1 | A\x00\x00\xdcB\x00                    | \x00A                    | --from utf-16le --to utf-16be --unmappable stop
 odd utf-16 byte escaped          | 0 | A\x00B                               | A[42]                    | --from utf-16le --unmappable escape
 NUL bytes pass both ways         | 0 | x\x00y                               | \x00x\x00\x00\x00y       | --locale de_DE.UTF-8 --to utf-16be
 NUL units to locale              | 0 | x\x00\x00\x00y\x00                   | x\x00y                   | $L1 --from utf-16le --to locale
+# Encoding names as iconv takes them, and the locale's own codeset.
+encoding name UTF-8              | 0 | a\xc3\xa9                            | a\xc3\xa9                | --from UTF-8
+encoding names utf8, UTF-16LE    | 0 | a                                    | a\x00                    | --from utf8 --to UTF-16LE
+encoding names UTF8, utf_16be    | 0 | a                                    | \x00a                    | --from UTF8 --to utf_16be
+locale codeset ISO-8859-1        | 0 | Gr\xc3\xbc\xc3\x9fe                    | Gr\xfc\xdfe              | $L1 --from utf-8 --to ISO-8859-1
+locale codeset euc-jp            | 0 | \xc5\xec                             | \xe6\x9d\xb1             | --locale ja_JP.EUC-JP --from euc-jp
+locale codeset cp1251            | 0 | \xcf                                 | \xd0\x9f                 | --locale ru_RU.CP1251 --from Cp1251 --to utf-8
+# A literal escape shape is escaped itself, so that it comes back as it was.
+literal escape shape             | 0 | TLS1.[0123] [20AC                    | TLS1.[005B]0123] [20AC   | $L1 --from utf-8 --to locale --unmappable escape
 # Byte-order marks: written on request, dropped from UTF input only.
 bom utf-8                        | 0 | A                                    | \xef\xbb\xbfA            | --from utf-8 --bom
 bom utf-16le                     | 0 | A\xe2\x82\xac                        | \xff\xfeA\x00\xac\x20    | --from utf-8 --to utf-16le --bom
@@ -157,6 +175,8 @@ unknown command       | 2 | | frob
   quemba: unknown command 'frob'
 unknown encoding      | 2 | | convert --from latin1
   quemba: unknown encoding 'latin1'
+other charset         | 2 | | convert --locale de_DE.UTF-8 --from latin1
+  run under a locale whose encoding is latin1, for example with --locale de_DE.latin1
 unknown action        | 2 | | convert --unmappable ignore
   quemba: unknown action 'ignore'
 missing value         | 2 | | convert --to
@@ -180,6 +200,18 @@ missing locale        | 4 | | convert --locale xx_XX.UTF-8
 missing locale, info  | 4 | | info --locale xx_XX.UTF-8
   quemba: locale 'xx_XX.UTF-8' is not available
 CASES
+
+# Escaped text with bracketed hexadecimal in it comes back unchanged, also
+# with an escape shape across the first read boundary.
+bytes 'TLS1.[0123] char[4108] i[3467]86 [005B] [[20AC]] \xe2\x82\xac\xc3\xbc [ABCD' >"$work/brackets"
+head -c 65533 /dev/zero | tr '\0' a >"$work/edge"
+printf '[0041]\n' >>"$work/edge"
+for case in "de_DE.ISO-8859-1 brackets" "ja_JP.EUC-JP brackets" "ru_RU.CP1251 brackets" \
+  "en_US.UTF-8 brackets" "de_DE.ISO-8859-1 edge"; do
+  set -- $case
+  q convert --locale "$1" --from utf-8 --to locale --unmappable escape <"$work/$2" >"$work/escaped"
+  run "escape round trip, $case" 0 "$work/escaped" "$work/$2" convert --locale "$1" --unescape
+done
 
 # Help and version on standard output, exit 0.
 printf 'quemba %s\n' "$version" >"$work/want"
