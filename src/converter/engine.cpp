@@ -234,10 +234,9 @@ int32_t EngineToUnicode(const void *source, void *destination, int32_t count, ui
                 return CharResult{CVT_E_NO_MAP, 1, 0};
             }
             if (wide == quemba::detail::kNoWide) return CharResult{CVT_OK, static_cast<uint32_t>(n), 0};
-            // UCS-2 only: no surrogate pairs are formed.
-            if (static_cast<uint32_t>(wide) > kLargestUnit) {
-                return CharResult{CVT_E_NO_MAP, n != 0 ? static_cast<uint32_t>(n) : 1, 0};
-            }
+            // UCS-2 only: no surrogate pairs are formed. A kept one has no
+            // bytes of its own left to report.
+            if (static_cast<uint32_t>(wide) > kLargestUnit) return CharResult{CVT_E_NO_MAP, static_cast<uint32_t>(n), 0};
             *dst = static_cast<uint16_t>(wide);
             return CharResult{CVT_OK, static_cast<uint32_t>(n), 1};
         },
