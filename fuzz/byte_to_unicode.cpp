@@ -37,7 +37,7 @@ Result Model(const char *src, int32_t length, int32_t action, uint16_t subUni) {
         const size_t n = std::mbrtowc(&wide, src + pos, avail - pos, &state);
         size_t bad;
         if (n == static_cast<size_t>(-2)) {
-            bad = avail - pos;  // nothing after the end completes it
+            bad = 1;  // nothing after the end completes it: its first byte is refused
         } else if (n == static_cast<size_t>(-1) || n == 0) {
             bad = 1;
         } else if (static_cast<uint32_t>(wide) > 0xFFFF) {

@@ -5,7 +5,7 @@
 
 extern "C" QUEMBA_API int32_t KXLmblen(const char *s, uint32_t n) {
     // No charset of a locale depends on a shift state.
-    if (s == nullptr) return 0;
+    if (s == nullptr || *s == '\0') return 0;
     if (n == 0) return -1;
     mbstate_t state{};
     const int32_t len = quemba::detail::CharLength(s, &state, n);

@@ -11,13 +11,17 @@
 
 namespace {
 
-// The longest prefix of whole characters that leaves room for the
-// terminator. Characters are judged by LC_CTYPE, the category every caller
-// reads the text with; a byte that starts no character ends the prefix.
+// The text, or when it is too long the longest prefix of whole characters
+// that leaves room for the terminator. Characters are judged by LC_CTYPE,
+// the category every caller reads the text with; a byte that starts no
+// character ends the prefix.
 template <size_t N>
 void CopyText(char (&field)[N], const char *text) {
-    size_t kept = 0;
-    if (text != nullptr) {
+    size_t kept = text != nullptr ? strnlen(text, N) : 0;
+    if (kept == N) {
+        // Too long: cut where a character ends. A text that fits is kept
+        // whole, whatever LC_CTYPE makes of its bytes.
+        kept = 0;
         mbstate_t state{};
         while (text[kept] != '\0') {
             // Limited to the room left: a character that does not fit is
@@ -27,8 +31,8 @@ void CopyText(char (&field)[N], const char *text) {
             if (length == 0 || length > room) break;
             kept += length;
         }
-        memcpy(field, text, kept);
     }
+    if (kept != 0) memcpy(field, text, kept);
     field[kept] = '\0';
 }
 

@@ -50,6 +50,8 @@ TEST(CountryInfo, NumericAndMonetaryFieldsComeFromTheProgramsLocale) {
         {"qy_QY.UTF-8", "qy_QY.UTF-8", ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\u00b1|\u2212|" + Y},
         {"qy_QY.UTF-8", "C", ".|,|3\3\3|USD ||.|,|3\2\2\2\2\2\2|||" + Y},
         {"qy_QY.UTF-8", "de_DE.ISO-8859-1", ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\xc2\xb1\xc2|\u2212|" + Y},
+        // A text that fits is kept whole, whatever LC_CTYPE makes of it.
+        {"ru_RU.CP1251", "C", ",|\xA0|3\3|RUB |\xF0\xF3\xE1|,|\xA0|3\3||-|" + std::string("\2\2\0\1\0\1\1\1", 8)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.locale) + " " + c.ctype);
