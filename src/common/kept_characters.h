@@ -29,6 +29,14 @@ inline size_t DecodeOne(wchar_t *wide, const char *s, size_t n, std::mbstate_t &
     return taken;
 }
 
+// Whether DecodeOne's answer is no text: an invalid or incomplete sequence,
+// a NUL character from bytes that are not NUL, or no byte taken and no
+// character given.
+inline bool NoText(size_t taken, wchar_t wide) {
+    return taken == static_cast<size_t>(-1) || taken == static_cast<size_t>(-2) || wide == 0 ||
+           (taken == 0 && wide == kNoWide);
+}
+
 // Hands each character kept in a decoding state to `put` (false when there
 // is no room for it, which stops); the end of the text, a NUL, makes libc
 // give them back. False when one did not fit.

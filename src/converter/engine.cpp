@@ -229,7 +229,7 @@ int32_t EngineToUnicode(const void *source, void *destination, int32_t count, ui
             }
             // One bad byte at a time, so the byte after it is decoded again.
             // A wide NUL from non-NUL bytes is no text either.
-            if (n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == quemba::detail::kNoWide)) {
+            if (quemba::detail::NoText(n, wide)) {
                 state = before;
                 return CharResult{CVT_E_NO_MAP, 1, 0};
             }

@@ -9,11 +9,6 @@ namespace {
 
 using quemba::detail::kNoWide;
 
-// Invalid or incomplete, or a NUL character from non-NUL bytes.
-bool Rejected(size_t n, wchar_t wc) {
-    return n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || wc == 0 || (n == 0 && wc == kNoWide);
-}
-
 // Writes the characters libc keeps in `state`; false when they do not fit.
 bool FlushKept(std::mbstate_t &state, uint16_t *output, uint32_t &written, uint32_t &room) {
     return quemba::detail::GiveBackDecoded(state, [&](wchar_t wc) {
@@ -40,7 +35,7 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
         const std::mbstate_t before = state;
         wchar_t wc = kNoWide;
         size_t n = quemba::detail::DecodeOne(&wc, input, remaining, state);
-        if (Rejected(n, wc)) {
+        if (quemba::detail::NoText(n, wc)) {
             // What libc kept before the rejected sequence is text.
             state = before;
             if (!FlushKept(state, output, written, room)) {

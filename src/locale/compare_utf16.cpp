@@ -37,7 +37,7 @@ public:
                 continue;
             }
             const auto code = static_cast<uint32_t>(wc);
-            if (refused || wc == 0 || wc == quemba::detail::kNoWide || (code >= 0xD800 && code <= 0xDFFF) ||
+            if (quemba::detail::NoText(len, wc) || (code >= 0xD800 && code <= 0xDFFF) ||
                 code > 0x10FFFF) {
                 if (!mbsinit(&before)) {
                     state_ = before;
