@@ -8,7 +8,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "quemba_test.h"
+#include "qtest.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
-// The engine steps as the plainest code would do them: one mbrtowc or
-// wcrtomb (or towupper/towlower) per character, with every step's stop
-// rules. An invalid sequence is one unmappable byte, a character above
-// U+FFFF is unmappable with all its bytes, so is the first byte of an
-// incomplete one at the end of a NUL-terminated source. A character libc
-// keeps in the conversion state (waiting for what follows) is given back at
-// every stop; counts are reported only where nothing is kept, so a kept
-// character that does not fit takes the step back to that point. The tests, the exhaustive sweeps and the
-// fuzz targets all hold the library's fast paths to this.
+// The reference models: each public behaviour as the plainest code would do
+// it, one libc call per character. The test programs, the sweep and the fuzz
+// targets all hold the library to these. No heap where a sweep calls them
+// millions of times.
 //
-// No heap: the sweeps call it millions of times.
+// Engine steps: one mbrtowc or wcrtomb (or towupper/towlower) per character,
+// with every step's stop rules. An invalid sequence is one unmappable byte, a
+// character above U+FFFF is unmappable with all its bytes, so is the first
+// byte of an incomplete one at the end of a NUL-terminated source. A
+// character libc keeps in the conversion state is given back at every stop;
+// counts are reported only where nothing is kept, so a kept character that
+// does not fit takes the step back to that point.
 #pragma once
 
 #include <quemba/converter.h>
@@ -223,5 +224,17 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
     r.produced = r.out.size;
     return r;
 }
+
+// ==== converter handles ====
+
+
+// ==== table handle, UTF-8 ====
+
+
+// ==== multibyte helpers, locale services ====
+
+
+// ==== UTF-16 strings, case ====
+
 
 }  // namespace qref

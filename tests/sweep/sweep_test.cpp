@@ -1,0 +1,209 @@
+// Every family of shared checks over every test locale and every input
+// family: short strings exhaustively, BMP units, random text with errors,
+// long texts, paths and the real text of glibc's locale sources. Each input
+// gets the next variant of the settings, so the settings rotate with it.
+#include <dirent.h>
+
+#include <cwchar>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "qtest.h"
+
+namespace {
+
+using qcheck::Families;
+
+class Sweep : public testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override { qcheck::UseLocale(GetParam()); }
+    void TearDown() override { setlocale(LC_ALL, "C"); }
+
+    // False once a failure is recorded, so a broken build stops early.
+    bool Run(const std::string &bytes) {
+        for (const auto &f : Families()) {
+            if (f.bytes != nullptr) f.bytes(bytes, next_);
+        }
+        ++next_;
+        return !HasFailure();
+    }
+    bool Run(const std::u16string &units) {
+        for (const auto &f : Families()) {
+            if (f.units != nullptr) f.units(units, next_);
+        }
+        ++next_;
+        return !HasFailure();
+    }
+    uint32_t next_ = 0;
+};
+
+// The BMP units this locale's charset can write, each with its bytes.
+struct Known {
+    std::vector<char16_t> units;
+    std::vector<std::string> bytes;
+};
+Known KnownCharacters() {
+    Known k;
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+        char buf[MB_LEN_MAX * 2];
+        std::mbstate_t state{};
+        const size_t n = std::wcrtomb(buf, static_cast<wchar_t>(u), &state);
+        if (n == static_cast<size_t>(-1) || (u >= 0xD800 && u <= 0xDFFF)) continue;
+        const size_t flush = std::wcrtomb(buf + n, L'\0', &state);
+        k.units.push_back(static_cast<char16_t>(u));
+        k.bytes.emplace_back(buf, n + flush - 1);
+    }
+    return k;
+}
+
+TEST_P(Sweep, EveryOneAndTwoByteString) {
+    const unsigned stride = qcheck::Stride(61);
+    for (unsigned i = 0; i < 0x10100; i += stride) {
+        const std::string s = i < 0x100 ? std::string(1, char(i)) : std::string{char((i - 0x100) >> 8), char(i)};
+        if (!Run(s)) return;
+    }
+}
+
+// Three bytes from the bytes that lead, trail, end or start a sequence in
+// some charset, and the four-byte shapes of GB18030 and EUC-TW.
+TEST_P(Sweep, ThreeAndFourByteStrings) {
+    const std::string kBytes("\x00\x0A\x30\x39\x41\x5B\x5D\x7E\x7F\x80\x81\x8E\x8F\xA1\xC3\xE3\xF0\xFE\xFF", 19);
+    const unsigned stride = qcheck::Stride(13);
+    unsigned n = 0;
+    for (char a : kBytes)
+        for (char b : kBytes)
+            for (char c : kBytes) {
+                if (n++ % stride == 0 && !Run(std::string{a, b, c})) return;
+            }
+    for (unsigned lead : {0x81, 0x84, 0x8E, 0x90, 0xE3, 0xFE})
+        for (unsigned second : {0x30, 0x39, 0xA1, 0xA2, 0xB0})
+            for (unsigned third : {0x81, 0xA1, 0xFE, 0x30})
+                for (unsigned fourth : {0x30, 0x39, 0xA1, 0xFE}) {
+                    if (n++ % stride == 0 && !Run(std::string{char(lead), char(second), char(third), char(fourth)})) return;
+                }
+}
+
+// Each BMP unit alone, then between letters and before a bracket.
+TEST_P(Sweep, EveryBmpUnit) {
+    const unsigned stride = qcheck::Stride(61);
+    for (uint32_t u = 1; u <= 0xFFFF; u += stride) {
+        if (!Run(std::u16string(1, char16_t(u)))) return;
+        if (!Run(std::u16string{u'a', char16_t(u), u'[', char16_t(u)})) return;
+    }
+}
+
+// Known characters, ASCII, escapes written as text, refused bytes and
+// units, NULs: the same random text as bytes and as units.
+TEST_P(Sweep, RandomTextWithErrors) {
+    const Known known = KnownCharacters();
+    std::mt19937 rng(7);
+    const int count = getenv("QUEMBA_QUICK") != nullptr ? 20 : 400;
+    for (int i = 0; i < count; ++i) {
+        std::string bytes;
+        std::u16string units;
+        const int length = std::uniform_int_distribution<int>(0, i % 10 == 0 ? 4000 : 60)(rng);
+        for (int j = 0; j < length; ++j) {
+            const unsigned pick = rng() % 16;
+            if (pick < 8 && !known.units.empty()) {
+                const size_t k = rng() % known.units.size();
+                units += known.units[k];
+                bytes += known.bytes[k];
+            } else if (pick < 12) {
+                const char c = "aZ09[]{}\\/:. E"[rng() % 14];
+                units += char16_t(c);
+                bytes += c;
+            } else if (pick < 13) {
+                units += u"[00E9]";
+                bytes += "[00E9]";
+            } else if (pick < 15) {
+                units += char16_t(0x80 + rng() % 0xFF80);
+                bytes += char(0x80 + rng() % 0x80);
+            } else {
+                units += rng() % 4 == 0 ? u'\0' : char16_t(0xD800 + rng() % 0x800);
+                bytes += rng() % 4 == 0 ? '\0' : char(0x80 + rng() % 0x80);
+            }
+        }
+        if (!Run(bytes) || !Run(units)) return;
+    }
+}
+
+// Texts longer than the pieces the length-only modes measure in and than
+// the memo of libc's answers: frequent and rare characters, then an error.
+TEST_P(Sweep, LongTexts) {
+    const Known known = KnownCharacters();
+    if (known.units.empty()) return;
+    std::mt19937 rng(11);
+    for (size_t length : {5000u, 9000u, 20000u}) {
+        std::string bytes;
+        std::u16string units;
+        while (units.size() < length) {
+            const size_t k = rng() % 8 == 0 ? rng() % known.units.size() : rng() % std::min<size_t>(40, known.units.size());
+            units += known.units[k];
+            bytes += known.bytes[k];
+        }
+        if (!Run(bytes) || !Run(units)) return;
+        if (!Run(bytes + "\xFF" + bytes.substr(0, 100)) || !Run(units + u"\xDC00" + units.substr(0, 100))) return;
+    }
+}
+
+// Paths: separators of both kinds, drive letters, dots and what the
+// charset cannot write.
+TEST_P(Sweep, RandomPaths) {
+    std::mt19937 rng(3);
+    const std::u16string kPieces[] = {u"/", u"\\", u"C:", u".", u"..", u"dir", u"\u00E9t\u00E9", u"\u65E5\u672C",
+                                      u"\u0416", u"[005C]", u"\uFFFF"};
+    for (int i = 0; i < 200; ++i) {
+        std::u16string path;
+        for (int j = rng() % 12; j > 0; --j) path += kPieces[rng() % std::size(kPieces)];
+        if (!Run(path)) return;
+    }
+}
+
+// Each line of glibc's locale sources that holds characters (every script
+// glibc knows), where this charset can write the whole line.
+TEST_P(Sweep, RealText) {
+    static const std::vector<std::u16string> lines = [] {
+        std::set<std::u16string> unique;
+        const char *const root = "/usr/share/i18n/locales";
+        DIR *dir = opendir(root);
+        // readdir64: the 32-bit readdir refuses 64-bit inode numbers.
+        while (const dirent64 *entry = dir != nullptr ? readdir64(dir) : nullptr) {
+            std::ifstream file(std::string(root) + "/" + entry->d_name);
+            std::string line;
+            while (std::getline(file, line)) {
+                std::u16string text;
+                for (size_t at = line.find("<U"); at != std::string::npos; at = line.find("<U", at + 1)) {
+                    const unsigned long cp = std::strtoul(line.c_str() + at + 2, nullptr, 16);
+                    if (cp > 0 && cp <= 0xFFFF && (cp < 0xD800 || cp > 0xDFFF)) text += char16_t(cp);
+                }
+                if (text.size() > 1) unique.insert(text);
+            }
+        }
+        if (dir != nullptr) closedir(dir);
+        return std::vector<std::u16string>(unique.begin(), unique.end());
+    }();
+    const unsigned stride = qcheck::Stride(40);
+    for (size_t i = 0; i < lines.size(); i += stride) {
+        std::string bytes;
+        std::mbstate_t state{};
+        char buf[MB_LEN_MAX];
+        bool whole = true;
+        for (char16_t u : lines[i]) {
+            const size_t n = std::wcrtomb(buf, static_cast<wchar_t>(u), &state);
+            if (n == static_cast<size_t>(-1)) {
+                whole = false;
+                break;
+            }
+            bytes.append(buf, n);
+        }
+        if (!whole) continue;
+        const size_t n = std::wcrtomb(buf, L'\0', &state);
+        bytes.append(buf, n - 1);
+        if (!Run(bytes) || !Run(lines[i])) return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, Sweep, testing::ValuesIn(qcheck::Locales()), qtest::LocaleTestName);
+
+}  // namespace
