@@ -1,7 +1,8 @@
-// Include in one source file of a test program: malloc, free and strdup of
-// the whole process then pass through here. While armed, the allocations
-// that the library itself makes are numbered from 0, the one numbered
-// `failAt` returns null, and the library's blocks still live are tracked.
+// Include in one source file of a test program: malloc, free and
+// strdup of the whole process then pass through here. While armed,
+// the allocations that the library itself makes (or, with countAll, that
+// anyone makes) are numbered from 0, the one numbered `failAt` returns null,
+// and the library's blocks still live are tracked.
 // The real allocator stays in charge (libc's, or the sanitizer's, whose
 // leak checker therefore still sees every block).
 #pragma once
@@ -38,6 +39,7 @@ void __libc_free(void *);
 namespace qtest::fault {
 
 inline bool armed = false;
+inline bool countAll = false;  // count libc's allocations on the library's behalf too
 inline int failAt = -1;  // number of the allocation to refuse; -1: none
 inline int seen = 0;     // library allocations while armed
 inline int failed = 0;   // allocations refused
@@ -60,7 +62,7 @@ QTEST_UNINSTRUMENTED inline bool FromLibrary(const void *caller) {
 QTEST_UNINSTRUMENTED inline void *Allocate(size_t n, const void *caller) {
     if (!armed) return QTEST_REAL_MALLOC(n);
     armed = false;  // dladdr and the bookkeeping must not count
-    if (!FromLibrary(caller)) {
+    if (!countAll && !FromLibrary(caller)) {
         armed = true;
         return QTEST_REAL_MALLOC(n);
     }
