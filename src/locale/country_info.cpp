@@ -9,6 +9,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "common/kept_characters.h"
+
 namespace {
 
 // The text, or when it is too long the longest prefix of whole characters
@@ -27,7 +29,9 @@ void CopyText(char (&field)[N], const char *text) {
             // Limited to the room left: a character that does not fit is
             // incomplete (-2), an invalid one -1; both exceed the room.
             const size_t room = N - 1 - kept;
-            const size_t length = mbrtowc(nullptr, text + kept, room, &state);
+            wchar_t wide;
+            const size_t length = quemba::detail::DecodeOne(&wide, text + kept, room, state);
+            if (length == 0 && wide != 0 && wide != quemba::detail::kNoWide) continue;  // a kept one given back
             if (length == 0 || length > room) break;
             kept += length;
         }
