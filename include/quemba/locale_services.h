@@ -95,7 +95,11 @@ QUEMBA_END_DECLS
 #include <wchar.h>
 QUEMBA_BEGIN_DECLS
 
-/* mblen(s, n) of libc, with its hidden state. */
+/* Bytes of the character at s, as mblen(s, n) from the initial state: 0 at
+ * the terminator or for a NULL s, -1 for a bad or incomplete sequence or
+ * n == 0. Where libc holds a letter back to see whether an accent follows
+ * (CP1255, CP1258, TCVN5712-1), the letter alone: the shortest prefix that
+ * is a character. */
 QUEMBA_API int32_t KXLmblen(const char *s, uint32_t n);
 /* Bytes before the terminator. */
 QUEMBA_API uint32_t KXstrlen(const char *s);
@@ -107,7 +111,7 @@ QUEMBA_API uint32_t KXLmbslen(const char *s);
  * after a bad sequence, NULL for a NULL s. A NULL state uses mbrlen's
  * hidden state. */
 QUEMBA_API char *KXNextChar_r(const char *s, mbstate_t *state);
-/* As KXNextChar_r, measured with mblen(s, 16). */
+/* As KXNextChar_r, each character measured as KXLmblen(s, 16). */
 QUEMBA_API char *KXNextChar(const char *s);
 /* Start of the character holding the byte before pos; start when pos is
  * start or when the walk from start meets the terminator or a bad sequence
