@@ -63,8 +63,9 @@ public:
     static constexpr size_t kGuard = 8;
     static constexpr T kCanary = static_cast<T>(sizeof(T) == 1 ? 0xA5 : 0xA5A5);
     static constexpr T kFill = static_cast<T>(sizeof(T) == 1 ? 0x5A : 0x5A5A);
-    explicit Guarded(size_t size) : size_(size), store_(size + 2 * kGuard, kCanary) {
-        for (size_t i = 0; i < size; ++i) store_[kGuard + i] = kFill;
+    // The bound keeps gcc -m32 from warning of sizes it cannot rule out.
+    explicit Guarded(size_t size) : size_(size < SIZE_MAX / 4 ? size : (std::abort(), 0)), store_(size_ + 2 * kGuard, kCanary) {
+        for (size_t i = 0; i < size_; ++i) store_[kGuard + i] = kFill;
     }
     T *data() { return store_.data() + kGuard; }
     const T *data() const { return store_.data() + kGuard; }
