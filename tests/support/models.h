@@ -14,6 +14,7 @@
 
 #include <quemba/converter.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <type_traits>
 
 namespace qref {
 
@@ -226,6 +228,112 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
 }
 
 // ==== converter handles ====
+// The drivers: engine steps over pieces that end at an escape (and, for
+// paths, at a separator), the no-map action at each refusal. Any length:
+// a step that fills the model's room is followed by the next.
+template <typename T>
+inline uint32_t Code(T c) { return static_cast<uint32_t>(static_cast<typename std::make_unsigned<T>::type>(c)); }
+inline bool IsHex(uint32_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+inline uint32_t HexValue(uint32_t c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
+
+// Where the first escape of `width` units ("[", hex digits, "]") starts
+// within length (-1: up to the NUL); -1 when there is none.
+template <typename T>
+inline int32_t ScanEscape(const T *s, int32_t length, uint32_t width) {
+    for (uint32_t k = 0; (length < 0 || k + width <= static_cast<uint32_t>(length)) && s[k] != 0; ++k) {
+        uint32_t i = 0;
+        while (i < width && (i == 0 ? s[k] == '[' : i + 1 == width ? s[k + i] == ']' : IsHex(Code(s[k + i])))) ++i;
+        if (i == width) return static_cast<int32_t>(k);
+    }
+    return -1;
+}
+
+inline void PutEscape(std::u16string &out, uint32_t value, int digits) {
+    out += u'[';
+    for (int d = digits - 1; d >= 0; --d) out += u"0123456789ABCDEF"[(value >> 4 * d) & 15];
+    out += u']';
+}
+
+// The no-map action for n refused bytes or units; false where it stops.
+template <typename T>
+inline bool NoMap(int32_t action, uint16_t sub, const T *bad, uint32_t n, std::u16string &out) {
+    if (action == NOMAP_SUBSTITUTE) out += static_cast<char16_t>(sub);
+    for (uint32_t i = 0; action == NOMAP_FIXER && i < n; ++i) PutEscape(out, Code(bad[i]), 2 * sizeof(T));
+    return action == NOMAP_SUBSTITUTE || action == NOMAP_FIXER;
+}
+
+// Bytes to UTF-16 (length -1: up to the NUL). A character left incomplete
+// by an escape's bracket is read whole when the bracket ends it.
+inline int32_t BytesToUnits(const char *src, int32_t remaining, int32_t action, uint16_t subUni, bool scan,
+                            std::u16string &out) {
+    int32_t across = 0;
+    for (;;) {
+        if (remaining == 0) return CVT_OK;
+        const int32_t escape = across == 0 && scan ? ScanEscape(src, remaining, 6) : -1;
+        scan = scan && (across != 0 || escape >= 0);
+        const int32_t piece = across != 0 ? across : escape >= 0 ? escape : remaining;
+        const bool whole = across != 0;
+        across = 0;
+        const Result r = ToUnicode(src, piece, kMaxOut);
+        out.append(reinterpret_cast<const char16_t *>(r.out.units), r.out.size);
+        src += r.consumed;
+        if (remaining > 0) remaining -= static_cast<int32_t>(r.consumed);
+        if (r.status == CVT_OK) return piece == -1 ? CVT_OK : CVT_E_EARLY_TERMINATOR;
+        if (r.status == CVT_E_BUFFER_FULL) continue;
+        if (r.status == CVT_E_NO_MAP) {
+            if (!NoMap(action, subUni, src - r.noMap, r.noMap, out)) return CVT_E_NO_MAP;
+            continue;
+        }
+        const uint32_t left = piece > 0 ? static_cast<uint32_t>(piece) - r.consumed : 0;
+        if (left != 0) {
+            if (escape >= 0) {
+                std::mbstate_t state{};
+                const size_t n = std::mbrtowc(nullptr, src, remaining < 0 ? strnlen(src, 16) : std::min<size_t>(remaining, 16), &state);
+                if (n < static_cast<size_t>(-2) && n > left) {
+                    across = static_cast<int32_t>(n);
+                    continue;
+                }
+            }
+            src += 1;
+            if (remaining > 0) remaining -= 1;
+            if (!NoMap(action, subUni, src - 1, 1, out)) return CVT_E_NO_MAP;
+        } else if (!whole) {
+            if (escape < 0) return CVT_OK;
+            out += static_cast<char16_t>(HexValue(Code(src[1])) << 12 | HexValue(Code(src[2])) << 8 |
+                                         HexValue(Code(src[3])) << 4 | HexValue(Code(src[4])));
+            src += 6;
+            if (remaining > 0) remaining -= 6;
+        }
+    }
+}
+
+inline bool IsSeparator(uint16_t u) { return u == 0x5C || u == 0xA5 || u == 0x20A9 || u == 0xF8F7; }
+
+// NUL-terminated UTF-16 to bytes, one per output unit; for a path each
+// separator is the byte 0x5C.
+inline int32_t UnitsToBytes(const uint16_t *src, bool path, int32_t action, uint8_t subByte, bool scan,
+                            std::u16string &out) {
+    for (;;) {
+        const int32_t escape = scan ? ScanEscape(src, -1, 4) : -1;
+        int32_t separator = -1;
+        for (int32_t k = 0; path && separator < 0 && src[k] != 0; ++k) separator = IsSeparator(src[k]) ? k : -1;
+        const bool atSeparator = separator >= 0 && (escape < 0 || separator < escape);
+        const int32_t end = atSeparator ? separator : escape;
+        const Result r = FromUnits(Map::Bytes, src, end, kMaxOut);
+        out.append(reinterpret_cast<const char16_t *>(r.out.units), r.out.size);
+        src += r.consumed;
+        if (r.status == CVT_OK) return CVT_OK;
+        if (r.status == CVT_E_BUFFER_FULL) continue;
+        if (r.status == CVT_E_NO_MAP) {
+            if (!NoMap(action, subByte, src - r.noMap, r.noMap, out)) return CVT_E_NO_MAP;
+        } else if (end < 0) {
+            return CVT_OK;
+        } else {
+            out += atSeparator ? u'\\' : static_cast<char16_t>(HexValue(src[1]) << 4 | HexValue(src[2]));
+            src += atSeparator ? 1 : 4;
+        }
+    }
+}
 
 
 // ==== table handle, UTF-8 ====

@@ -1,0 +1,401 @@
+// Checks of the converter handles: the engine steps, both drivers with their
+// length-only modes and shortcuts, the escapes and the case converters,
+// each against the models in models.h.
+#include <quemba/converter.h>
+#include <quemba/standard.h>
+
+#include <langinfo.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "check.h"
+#include "models.h"
+
+namespace qcheck {
+namespace {
+
+constexpr uint32_t kCodePages[] = {0, 437, 850, 866, 869, 1252, 65001};
+
+// A counted source lies in a block of exactly its size, so that reading
+// past the count is an overread; an empty one has no block.
+template <typename T>
+struct Source {
+    std::unique_ptr<T[]> block;
+    const T *p;
+    Source(const std::basic_string<T> &text, int32_t count) : p(text.c_str()) {
+        if (count <= 0) return;
+        block.reset(new T[count]);
+        std::copy(text.begin(), text.begin() + count, block.get());
+        p = block.get();
+    }
+};
+
+// -1, the whole input, a part of it, or another negative count.
+int32_t PickCount(size_t size, uint32_t v) {
+    switch (v % 4) {
+    case 0: return -1;
+    case 1: return static_cast<int32_t>(size);
+    case 2: return static_cast<int32_t>((v / 4) % (size + 1));
+    default: return -2 - static_cast<int32_t>((v / 4) & 0x3FFFFFFF);
+    }
+}
+
+// Charsets where libc keeps a character in the state: a step may write it
+// and take it back, so units past the count are not left as they were.
+bool KeepsCharacters() {
+    const std::string name = nl_langinfo(CODESET);
+    for (const char *keeps : {"CP1255", "CP1258", "TCVN5712-1", "EUC-JISX0213", "SHIFT_JISX0213", "TSCII", "BIG5-HKSCS"}) {
+        if (name == keeps) return true;
+    }
+    return false;
+}
+
+template <typename Out>
+void CheckStep(const qref::Result &m, int32_t status, uint32_t consumed, uint32_t produced, uint32_t noMap,
+               const Guarded<Out> &out) {
+    QCHECK(out.intact());
+    QCHECK(status == m.status && consumed == m.consumed && produced == m.produced);
+    QCHECK(status == CVT_E_NO_MAP ? noMap == m.noMap : noMap == kUnset);
+    QCHECK(produced > out.size() || out.untouchedFrom(produced) || KeepsCharacters());
+    for (uint32_t i = 0; i < m.out.size && i < out.size(); ++i) {
+        if (!QCHECK(static_cast<uint16_t>(static_cast<typename std::make_unsigned<Out>::type>(out[i])) == m.out.units[i])) break;
+    }
+}
+
+// Output room: up to 64, or the model's most.
+uint32_t PickSpace(uint32_t v) { return v % 25 == 0 ? qref::kMaxOut : (v / 25) % 65; }
+
+// The handles the checks share, loaded once; their settings are set anew
+// on each call. The standard set stays in, as _unilower leaves it.
+ConverterHandle Handle(uint32_t which) {
+    static ConverterHandle h[4] = {};
+    if (h[which] != nullptr) return h[which];
+    static const uint32_t kCodePage[] = {0, 850, 0, 0};
+    if (which < 2) KXZLoadByteUnicodeConverter(kCodePage[which], 1, &h[which]);
+    if (which == 1) KXUXEnableOemEuro(h[1]);
+    if (which >= 2) KXUXLoadCaseConverter(which == 2 ? CASE_LOWER : CASE_UPPER, &h[which]);
+    return h[which];
+}
+
+ConverterHandle Standard(uint32_t codePage) {
+    static const bool ready = KXUSStandardUnicodeInit() == CVT_OK;
+    QCHECK(ready && KXUSStandardUnicodeOverride(codePage) == CVT_OK);
+    return KXZStandardByteUni();
+}
+
+// The settings of one side: byte or UTF-16. Invalid values are refused
+// and leave everything as it was.
+void Settle(ConverterHandle h, bool byteSide, int32_t action, int32_t scan, uint32_t v) {
+    const int32_t keep = KEEP_SETTING;
+    int32_t before[4], after[4];
+    KXUXGetNoMapAction(h, &before[0], &before[1]);
+    KXUXGetScanAction(h, &before[2], &before[3]);
+    const int32_t bad = v % 7 == 0 ? 3 : -2;
+    QCHECK(KXUXSetNoMapAction(h, byteSide ? bad : keep, byteSide ? keep : bad) == CVT_E_BAD_PARAMETER);
+    QCHECK(KXUXSetScanAction(h, byteSide ? 1 : keep, byteSide ? keep : 1) == CVT_E_BAD_PARAMETER);
+    KXUXGetNoMapAction(h, &after[0], &after[1]);
+    KXUXGetScanAction(h, &after[2], &after[3]);
+    QCHECK(std::equal(before, before + 4, after));
+    QCHECK(KXUXSetNoMapAction(h, byteSide ? action : keep, byteSide ? keep : action) == CVT_OK);
+    QCHECK(KXUXSetScanAction(h, byteSide ? scan : keep, byteSide ? keep : scan) == CVT_OK);
+    KXUXGetNoMapAction(h, &after[0], &after[1]);
+    KXUXGetScanAction(h, &after[2], &after[3]);
+    QCHECK(after[byteSide ? 0 : 1] == action && after[byteSide ? 2 : 3] == scan);
+    QCHECK(after[byteSide ? 1 : 0] == before[byteSide ? 1 : 0] && after[byteSide ? 3 : 2] == before[byteSide ? 3 : 2]);
+}
+
+// A smaller room gets a terminated prefix of the whole result and says
+// why it stopped; `whole` and `code` are what enough room gives.
+template <typename T, typename Call>
+void CheckRoom(uint32_t size, bool terminated, const std::u16string &whole, int32_t code, Call call) {
+    Guarded<T> out(size);
+    uint32_t count = kUnset;
+    const int32_t r = call(out.data(), size, &count);
+    QCHECK(out.intact());
+    if (terminated && size == 0) {
+        QCHECK(r != CVT_OK && count == 0);
+        return;
+    }
+    const uint32_t room = terminated ? size - 1 : size;
+    if (!QCHECK(count <= room && count <= whole.size())) return;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!QCHECK(static_cast<char16_t>(qref::Code(out[i])) == whole[i])) return;
+    }
+    QCHECK(!terminated || out[count] == 0);
+    QCHECK(out.untouchedFrom(count + (terminated ? 1 : 0)) || KeepsCharacters());
+    QCHECK(count == whole.size() ? r == code || r == CVT_E_BUFFER_FULL : r == CVT_E_BUFFER_FULL);
+    // What did not fit is one character or its escapes at most.
+    QCHECK(count == whole.size() || room - count < 16);
+}
+
+// Every room from 0 to exact for short results (cuts at every offset, kept
+// characters among them), else exact and one smaller room.
+template <typename T, typename Call>
+void CheckRooms(uint32_t v, bool terminated, const std::u16string &whole, int32_t code, Call call) {
+    const uint32_t exact = static_cast<uint32_t>(whole.size()) + (terminated ? 1 : 0);
+    if (v % 8 == 0 && exact <= 24) {
+        for (uint32_t size = 0; size <= exact; ++size) CheckRoom<T>(size, terminated, whole, code, call);
+        return;
+    }
+    CheckRoom<T>(exact, terminated, whole, code, call);
+    CheckRoom<T>((v / 8) % (exact + 1), terminated, whole, code, call);
+}
+
+std::u16string &Scratch() {
+    static std::u16string s;
+    s.clear();
+    return s;
+}
+
+}  // namespace
+
+void EngineBytes(const std::string &bytes, uint32_t v) {
+    Describe("engine bytes", Hex(bytes.data(), std::min<size_t>(bytes.size(), 12)) + " variant " + std::to_string(v));
+    const uint32_t space = PickSpace(v);
+    const int32_t count = PickCount(bytes.size(), v / 1625);
+    const Source<char> src(bytes, count);
+    Guarded<uint16_t> out(space);
+    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
+    const int32_t r = KXUToUnicode(0, src.p, out.data(), count, space, &consumed, &produced, &noMap);
+    CheckStep(qref::ToUnicode(src.p, count < 0 ? -1 : count, space), r, consumed, produced, noMap, out);
+}
+
+void EngineUnits(const std::u16string &units, uint32_t v) {
+    Describe("engine units", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    const uint32_t space = PickSpace(v);
+    const auto map = static_cast<qref::Map>((v / 1625) % 3);
+    const int32_t count = PickCount(units.size(), v / 4875);
+    const Source<char16_t> src(units, count);
+    const auto *p = reinterpret_cast<const uint16_t *>(src.p);
+    const qref::Result m = qref::FromUnits(map, p, count < 0 ? -1 : count, space);
+    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
+    if (map == qref::Map::Bytes) {
+        Guarded<char> out(space);
+        const int32_t r = KXUToByte(0, p, out.data(), count, space, &consumed, &produced, &noMap);
+        CheckStep(m, r, consumed, produced, noMap, out);
+    } else {
+        Guarded<uint16_t> out(space);
+        const int32_t r = (map == qref::Map::Upper ? KXUToUpper : KXUToLower)(0, p, out.data(), count, space,
+                                                                               &consumed, &produced, &noMap);
+        CheckStep(m, r, consumed, produced, noMap, out);
+    }
+}
+
+// Variant: no-map action, scan action, entry point (own handle, OEM Euro
+// handle, shortcuts on the standard handle of some code page), source
+// length, substitute, rooms.
+void ByteToUnicode(const std::string &bytes, uint32_t v) {
+    Describe("byte to unicode", Hex(bytes.data(), std::min<size_t>(bytes.size(), 12)) + " variant " + std::to_string(v));
+    const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
+    const uint32_t form = (v / 6) % 3, path = (v / 18) % 2;
+    const int32_t length = PickCount(bytes.size(), v / 36) < -1 ? -1 : PickCount(bytes.size(), v / 36);
+    const uint16_t subUni = (v / 144) % 2 ? 0xFFFD : static_cast<uint16_t>(v >> 16);
+    const uint32_t codePage = kCodePages[(v / 288) % 7];
+    ConverterHandle h = form == 2 ? Standard(codePage) : Handle(form);
+    Settle(h, true, action, scan, v);
+    QCHECK(KXUXSetSubUni(h, subUni) == CVT_OK);
+    const Source<char> src(bytes, length);
+    auto call = [&](uint16_t *o, uint32_t n, uint32_t *c) {
+        if (form == 2 && length == -1) return (path ? KXUSByteToUnicodePath : KXUSByteToUnicode)(o, n, src.p, c);
+        if (form == 2) return (path ? KXUSLenByteToUnicodePath : KXUSLenByteToUnicode)(o, n, src.p, length, c);
+        if (length == -1 && v % 5 == 0) return (path ? KXUXByteToUnicodePath : KXUXByteToUnicode)(h, o, n, src.p, c);
+        return (path ? KXUXLenByteToUnicodePath : KXUXLenByteToUnicode)(h, o, n, src.p, length, c);
+    };
+    uint32_t needed = kUnset, again = kUnset;
+    const int32_t code = call(nullptr, 0, &needed);
+    QCHECK(KXZLSUnicodeLength(h, src.p, length, &again) == code && again == needed);
+    // Enough room: what the length-only mode said.
+    std::u16string &whole = Scratch();
+    {
+        Guarded<uint16_t> out(needed + 2 + v % 3);
+        uint32_t count = kUnset;
+        QCHECK(call(out.data(), out.size(), &count) == code && count == needed && out[count] == 0);
+        QCHECK(out.intact() && out.untouchedFrom(count + 1));
+        whole.assign(reinterpret_cast<const char16_t *>(out.data()), std::min(count, needed));
+    }
+    // The model reads escapes, not the Euro byte.
+    if (form != 1 || KXZByteScannerForOemEuro(h, src.p, length) == nullptr) {
+        std::u16string want;
+        QCHECK(qref::BytesToUnits(src.p, length, action, subUni, scan == SCAN_ESCAPES, want) == code && want == whole);
+    }
+    CheckRooms<uint16_t>(v / 2016, true, whole, code, call);
+    if (form == 2 && codePage != 0) Standard(0);
+}
+
+// Variant: no-map action, scan action, entry point (as above), path or
+// not, substitute byte, rooms.
+void UnicodeToByte(const std::u16string &units, uint32_t v) {
+    Describe("unicode to byte", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
+    const uint32_t form = (v / 6) % 3;
+    const bool path = (v / 18) % 2 != 0;
+    const uint8_t subByte = static_cast<uint8_t>(v >> 16);
+    const uint32_t codePage = kCodePages[(v / 36) % 7];
+    ConverterHandle h = form == 2 ? Standard(codePage) : Handle(form);
+    Settle(h, false, action, scan, v);
+    QCHECK(KXUXSetSubByte(h, subByte) == CVT_OK);
+    const uint16_t *src = U(units);
+    auto call = [&](bool term) {
+        return [&, term](char *o, uint32_t n, uint32_t *c) {
+            if (form == 2) {
+                return (term ? (path ? KXUSUnicodeToBytePath : KXUSUnicodeToByte)
+                             : (path ? KXUSUnicodeToUntermBytePath : KXUSUnicodeToUntermByte))(o, n, src, c);
+            }
+            return (term ? (path ? KXUXUnicodeToBytePath : KXUXUnicodeToByte)
+                         : (path ? KXUXUnicodeToUntermBytePath : KXUXUnicodeToUntermByte))(h, o, n, src, c);
+        };
+    };
+    uint32_t needed = kUnset, again = kUnset, third = kUnset;
+    const int32_t code = call(false)(nullptr, 0, &needed);
+    QCHECK(call(true)(nullptr, 0, &again) == code && again == needed && call(true)(nullptr, 0, nullptr) == code);
+    QCHECK((path ? KXZBytePathLength : KXZByteLength)(h, src, &third) == code && third == needed);
+    std::u16string &whole = Scratch();
+    {
+        Guarded<char> out(needed + 2 + v % 3);
+        uint32_t count = kUnset;
+        QCHECK(call(true)(out.data(), out.size(), &count) == code && count == needed && out[count] == 0);
+        QCHECK(out.intact() && out.untouchedFrom(count + 1));
+        for (uint32_t i = 0; i < std::min(count, needed); ++i) whole += static_cast<char16_t>(qref::Code(out[i]));
+    }
+    if (form != 1 || KXZUniScannerForOemEuro(h, src, -1) == nullptr) {
+        std::u16string want;
+        QCHECK(qref::UnitsToBytes(src, path, action, subByte, scan == SCAN_ESCAPES, want) == code && want == whole);
+    }
+    CheckRooms<char>(v / 252, (v / 504) % 2 != 0, whole, code, call((v / 504) % 2 != 0));
+    if (form == 2 && codePage != 0) Standard(0);
+}
+
+// The escape round trip with the default settings, the scanners against
+// the model, parsers and fixers with any room. Variant: length, room.
+void Escapes(const std::u16string &units, uint32_t v) {
+    Describe("escapes", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    const uint16_t *text = U(units);
+    ConverterHandle h = Handle(0);
+    QCHECK(KXUXResetConverter(h) == CVT_OK);
+    // What the locale cannot write goes out as "[XXXX]" and comes back,
+    // where the models bring the text back too.
+    std::u16string &out = Scratch(), back;
+    qref::UnitsToBytes(text, false, NOMAP_FIXER, 0, false, out);
+    const std::string narrowed(out.begin(), out.end());
+    qref::BytesToUnits(narrowed.c_str(), -1, NOMAP_SUBSTITUTE, 0xFFFD, true, back);
+    uint32_t size = 0;
+    const int32_t code = KXUXUnicodeToByte(h, nullptr, 0, text, &size);
+    if (back == units.c_str() && QCHECK(code == CVT_OK)) {
+        Guarded<char> bytes(size + 1);
+        Guarded<uint16_t> again(static_cast<uint32_t>(units.size()) + 1);
+        uint32_t n = kUnset, m = kUnset;
+        QCHECK(KXUXUnicodeToByte(h, bytes.data(), size + 1, text, &n) == CVT_OK && n == size && bytes.intact());
+        QCHECK(KXUXByteToUnicode(h, again.data(), again.size(), bytes.data(), &m) == CVT_OK && again.intact());
+        QCHECK(m <= units.size() && S16(again.data(), m) == std::u16string(units.c_str()));
+    }
+    // Scanners over the units and over their low bytes.
+    const size_t n = units.size();
+    const int32_t length = v % 3 == 0 ? -1 : static_cast<int32_t>((v / 3) % (n + 1));
+    const Source<char16_t> wide(units, length);
+    std::string narrow(n, '\0');
+    for (size_t i = 0; i < n; ++i) narrow[i] = static_cast<char>(units[i] == 0x20AC ? 0xCC : units[i]);
+    const Source<char> bytes(narrow, length);
+    const auto *w = reinterpret_cast<const uint16_t *>(wide.p);
+    const int32_t unitAt = qref::ScanEscape(w, length, 4), byteAt = qref::ScanEscape(bytes.p, length, 6);
+    auto at = [](const auto *found, const auto *base) { return found == nullptr ? -1 : static_cast<int32_t>(found - base); };
+    QCHECK(at(KXZUniScanner(h, w, length), w) == unitAt && at(KXZByteScanner(h, bytes.p, length), bytes.p) == byteAt);
+    int32_t euroUnit = -1, euroByte = -1;
+    for (int32_t k = 0; (length < 0 || k < length) && w[k] != 0 && euroUnit < 0; ++k) euroUnit = w[k] == 0x20AC ? k : -1;
+    for (int32_t k = 0; (length < 0 || k < length) && bytes.p[k] != 0 && euroByte < 0; ++k) {
+        euroByte = bytes.p[k] == '\xCC' || k == byteAt ? k : -1;
+    }
+    QCHECK(at(KXZUniScannerForOemEuro(h, w, length), w) == euroUnit);
+    QCHECK(at(KXZByteScannerForOemEuro(h, bytes.p, length), bytes.p) == euroByte);
+    // Parsers where the scanners stopped: one unit or byte, or no room.
+    const uint32_t room = (v / 7) % 3;
+    uint32_t produced = kUnset, consumed = kUnset;
+    Guarded<uint16_t> unit(room);
+    Guarded<char> byte(room);
+    if (byteAt >= 0) {
+        const char *e = bytes.p + byteAt;
+        const uint32_t value = qref::HexValue(e[1]) << 12 | qref::HexValue(e[2]) << 8 | qref::HexValue(e[3]) << 4 | qref::HexValue(e[4]);
+        const int32_t r = KXZByteParser(h, unit.data(), room, &produced, e, &consumed);
+        QCHECK(room == 0 ? r == CVT_E_BUFFER_FULL && produced == kUnset && consumed == kUnset
+                         : r == CVT_OK && produced == 1 && consumed == 6 && unit[0] == value);
+    }
+    if (euroByte >= 0 && euroByte != byteAt && room > 0) {
+        QCHECK(KXZByteParserForOemEuro(h, unit.data(), room, &produced, bytes.p + euroByte, &consumed) == CVT_OK);
+        QCHECK(produced == 1 && consumed == 1 && unit[0] == 0x20AC);
+    }
+    if (unitAt >= 0) {
+        const uint16_t *e = w + unitAt;
+        const int32_t r = KXZUniParser(h, byte.data(), room, &produced, e, &consumed);
+        QCHECK(room == 0 ? r == CVT_E_BUFFER_FULL
+                         : r == CVT_OK && produced == 1 && consumed == 4 &&
+                               qref::Code(byte[0]) == (qref::HexValue(e[1]) << 4 | qref::HexValue(e[2])));
+    }
+    if (euroUnit >= 0 && room > 0) {
+        QCHECK(KXZUniParserForOemEuro(h, byte.data(), room, &produced, w + euroUnit, &consumed) == CVT_OK);
+        QCHECK(produced == 1 && consumed == 1 && byte[0] == '\xCC');
+    }
+    QCHECK(unit.intact() && byte.intact());
+    // Fixers: whole escapes for the first k units or bytes, or nothing.
+    const uint32_t k = std::min<uint32_t>(static_cast<uint32_t>(n), (v / 21) % 5), space = (v / 105) % 32;
+    std::u16string want;
+    Guarded<char> fixedBytes(space);
+    Guarded<uint16_t> fixedUnits(space);
+    produced = kUnset;
+    const int32_t ru = KXZNoMapUniFixer(h, fixedBytes.data(), space, &produced, text, k);
+    qref::NoMap(NOMAP_FIXER, 0, text, k, want);
+    QCHECK(fixedBytes.intact() && (space < want.size() ? ru == CVT_E_BUFFER_FULL && produced == 0 && fixedBytes.untouchedFrom(0)
+                                                       : ru == CVT_OK && produced == want.size()));
+    for (uint32_t i = 0; ru == CVT_OK && i < produced; ++i) QCHECK(static_cast<char16_t>(fixedBytes[i]) == want[i]);
+    want.clear();
+    produced = kUnset;
+    const int32_t rb = KXZNoMapByteFixer(h, fixedUnits.data(), space, &produced, narrow.data(), k);
+    qref::NoMap(NOMAP_FIXER, 0, narrow.data(), k, want);
+    QCHECK(fixedUnits.intact() && (space < want.size() ? rb == CVT_E_BUFFER_FULL && produced == 0 && fixedUnits.untouchedFrom(0)
+                                                       : rb == CVT_OK && produced == want.size() &&
+                                                             S16(fixedUnits.data(), produced) == want));
+}
+
+// Case handles and shortcuts, the length-only companions and the
+// case-blind comparisons. Variant: upper or lower, handle or shortcut,
+// rooms, what the compared string changes.
+void CaseConvert(const std::u16string &units, uint32_t v) {
+    Describe("case convert", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    const bool upper = v % 2 != 0, standard = (v / 2) % 2 != 0;
+    ConverterHandle h = standard ? (Standard(0), upper ? KXZStandardUpperCase() : KXZStandardLowerCase()) : Handle(2 + upper);
+    const uint16_t *src = U(units);
+    auto call = [&](uint16_t *o, uint32_t n, uint32_t *c) {
+        if (standard) return (upper ? KXUSUnicodeToUpperCase : KXUSUnicodeToLowerCase)(o, n, src, c);
+        return KXUXUnicodeToCase(h, o, n, src, c);
+    };
+    std::u16string &want = Scratch();
+    for (const uint16_t *p = src; *p != 0; ++p) want += static_cast<char16_t>(upper ? std::towupper(*p) : std::towlower(*p));
+    uint32_t needed = kUnset, direct = kUnset;
+    QCHECK(call(nullptr, 0, &needed) == CVT_OK && needed == want.size());
+    QCHECK(KXZCaseLength(h, src, &direct) == CVT_OK && direct == want.size());
+    CheckRooms<uint16_t>(v / 4, true, want, CVT_OK, call);
+    Guarded<uint16_t> out(needed + 2 + v % 3);
+    QCHECK(call(out.data(), out.size(), &direct) == CVT_OK && direct == needed && out.intact());
+    QCHECK(S16(out.data(), needed + 1) == std::u16string(want.c_str(), want.size() + 1));
+    // Against the same text with some units case-changed or altered.
+    std::u16string other(units.c_str());
+    for (size_t i = 0; i < other.size(); ++i) {
+        const uint32_t pick = (v >> (i % 16)) % 5;
+        if (pick == 1) other[i] = static_cast<char16_t>(std::towupper(other[i]));
+        if (pick == 2 && i + 1 == other.size()) other[i] = static_cast<char16_t>(other[i] + 1);
+        if (pick == 3 && i + 1 == other.size()) other.pop_back();
+    }
+    const uint32_t limit = (v / 8) % (other.size() + 2);
+    int32_t full = 0, part = 0;
+    for (size_t i = 0;; ++i) {
+        const int32_t a = static_cast<uint16_t>(std::towlower(src[i])), b = static_cast<uint16_t>(std::towlower(other.c_str()[i]));
+        if (i < limit && part == 0) part = a - b;
+        if (a != b || src[i] == 0) {
+            full = a - b;
+            break;
+        }
+    }
+    QCHECK(kxusuniicmp(src, U(other)) == full && kxusuninicmp(src, U(other), limit) == (limit == 0 ? 0 : part));
+    QCHECK(units.empty() || _unilower(units[0] | static_cast<int32_t>(v & 0xFFFF0000)) == static_cast<int32_t>(static_cast<uint16_t>(std::towlower(units[0]))));
+}
+
+}  // namespace qcheck
