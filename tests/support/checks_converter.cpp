@@ -142,6 +142,18 @@ void CheckRooms(uint32_t v, bool terminated, const std::u16string &whole, int32_
     CheckRoom<T>((v / 8) % (exact + 1), terminated, whole, code, call);
 }
 
+// The failure context, cheaply: the sweep sets it millions of times.
+template <typename T>
+void Say(const char *family, const std::basic_string<T> &in, uint32_t v) {
+    std::string &c = Context();
+    c.assign(family).append(" in ").append(setlocale(LC_CTYPE, nullptr)).append(":");
+    for (size_t i = 0; i < std::min<size_t>(in.size(), 16); ++i) {
+        c += ' ';
+        for (int d = 2 * sizeof(T) - 1; d >= 0; --d) c += "0123456789ABCDEF"[(qref::Code(in[i]) >> 4 * d) & 15];
+    }
+    c.append(in.size() > 16 ? " ... variant " : " variant ").append(std::to_string(v));
+}
+
 std::u16string &Scratch() {
     static std::u16string s;
     s.clear();
@@ -151,7 +163,7 @@ std::u16string &Scratch() {
 }  // namespace
 
 void EngineBytes(const std::string &bytes, uint32_t v) {
-    Describe("engine bytes", Hex(bytes.data(), std::min<size_t>(bytes.size(), 12)) + " variant " + std::to_string(v));
+    Say("engine bytes", bytes, v);
     const uint32_t space = PickSpace(v);
     const int32_t count = PickCount(bytes.size(), v / 1625);
     const Source<char> src(bytes, count);
@@ -162,7 +174,7 @@ void EngineBytes(const std::string &bytes, uint32_t v) {
 }
 
 void EngineUnits(const std::u16string &units, uint32_t v) {
-    Describe("engine units", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    Say("engine units", units, v);
     const uint32_t space = PickSpace(v);
     const auto map = static_cast<qref::Map>((v / 1625) % 3);
     const int32_t count = PickCount(units.size(), v / 4875);
@@ -186,7 +198,7 @@ void EngineUnits(const std::u16string &units, uint32_t v) {
 // handle, shortcuts on the standard handle of some code page), source
 // length, substitute, rooms.
 void ByteToUnicode(const std::string &bytes, uint32_t v) {
-    Describe("byte to unicode", Hex(bytes.data(), std::min<size_t>(bytes.size(), 12)) + " variant " + std::to_string(v));
+    Say("byte to unicode", bytes, v);
     const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
     const uint32_t form = (v / 6) % 3, path = (v / 18) % 2;
     const int32_t length = PickCount(bytes.size(), v / 36) < -1 ? -1 : PickCount(bytes.size(), v / 36);
@@ -226,7 +238,7 @@ void ByteToUnicode(const std::string &bytes, uint32_t v) {
 // Variant: no-map action, scan action, entry point (as above), path or
 // not, substitute byte, rooms.
 void UnicodeToByte(const std::u16string &units, uint32_t v) {
-    Describe("unicode to byte", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    Say("unicode to byte", units, v);
     const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
     const uint32_t form = (v / 6) % 3;
     const bool path = (v / 18) % 2 != 0;
@@ -269,25 +281,22 @@ void UnicodeToByte(const std::u16string &units, uint32_t v) {
 // The escape round trip with the default settings, the scanners against
 // the model, parsers and fixers with any room. Variant: length, room.
 void Escapes(const std::u16string &units, uint32_t v) {
-    Describe("escapes", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    Say("escapes", units, v);
     const uint16_t *text = U(units);
     ConverterHandle h = Handle(0);
     QCHECK(KXUXResetConverter(h) == CVT_OK);
-    // What the locale cannot write goes out as "[XXXX]" and comes back,
-    // where the models bring the text back too.
-    std::u16string &out = Scratch(), back;
-    qref::UnitsToBytes(text, false, NOMAP_FIXER, 0, false, out);
-    const std::string narrowed(out.begin(), out.end());
-    qref::BytesToUnits(narrowed.c_str(), -1, NOMAP_SUBSTITUTE, 0xFFFD, true, back);
-    uint32_t size = 0;
-    const int32_t code = KXUXUnicodeToByte(h, nullptr, 0, text, &size);
-    if (back == units.c_str() && QCHECK(code == CVT_OK)) {
-        Guarded<char> bytes(size + 1);
+    // What the locale cannot write goes out as "[XXXX]" and comes back
+    // wherever the model reads the bytes back as the same text.
+    uint32_t size = kUnset, written = kUnset, m = kUnset;
+    QCHECK(KXUXUnicodeToByte(h, nullptr, 0, text, &size) == CVT_OK);
+    Guarded<char> bytes(size + 1);
+    QCHECK(KXUXUnicodeToByte(h, bytes.data(), size + 1, text, &written) == CVT_OK && written == size && bytes.intact());
+    std::u16string &back = Scratch();
+    qref::BytesToUnits(bytes.data(), -1, NOMAP_SUBSTITUTE, 0xFFFD, true, back);
+    if (back == units.c_str()) {
         Guarded<uint16_t> again(static_cast<uint32_t>(units.size()) + 1);
-        uint32_t n = kUnset, m = kUnset;
-        QCHECK(KXUXUnicodeToByte(h, bytes.data(), size + 1, text, &n) == CVT_OK && n == size && bytes.intact());
         QCHECK(KXUXByteToUnicode(h, again.data(), again.size(), bytes.data(), &m) == CVT_OK && again.intact());
-        QCHECK(m <= units.size() && S16(again.data(), m) == std::u16string(units.c_str()));
+        QCHECK(m <= units.size() && S16(again.data(), m) == back);
     }
     // Scanners over the units and over their low bytes.
     const size_t n = units.size();
@@ -295,32 +304,32 @@ void Escapes(const std::u16string &units, uint32_t v) {
     const Source<char16_t> wide(units, length);
     std::string narrow(n, '\0');
     for (size_t i = 0; i < n; ++i) narrow[i] = static_cast<char>(units[i] == 0x20AC ? 0xCC : units[i]);
-    const Source<char> bytes(narrow, length);
+    const Source<char> source(narrow, length);
     const auto *w = reinterpret_cast<const uint16_t *>(wide.p);
-    const int32_t unitAt = qref::ScanEscape(w, length, 4), byteAt = qref::ScanEscape(bytes.p, length, 6);
+    const int32_t unitAt = qref::ScanEscape(w, length, 4), byteAt = qref::ScanEscape(source.p, length, 6);
     auto at = [](const auto *found, const auto *base) { return found == nullptr ? -1 : static_cast<int32_t>(found - base); };
-    QCHECK(at(KXZUniScanner(h, w, length), w) == unitAt && at(KXZByteScanner(h, bytes.p, length), bytes.p) == byteAt);
+    QCHECK(at(KXZUniScanner(h, w, length), w) == unitAt && at(KXZByteScanner(h, source.p, length), source.p) == byteAt);
     int32_t euroUnit = -1, euroByte = -1;
     for (int32_t k = 0; (length < 0 || k < length) && w[k] != 0 && euroUnit < 0; ++k) euroUnit = w[k] == 0x20AC ? k : -1;
-    for (int32_t k = 0; (length < 0 || k < length) && bytes.p[k] != 0 && euroByte < 0; ++k) {
-        euroByte = bytes.p[k] == '\xCC' || k == byteAt ? k : -1;
+    for (int32_t k = 0; (length < 0 || k < length) && source.p[k] != 0 && euroByte < 0; ++k) {
+        euroByte = source.p[k] == '\xCC' || k == byteAt ? k : -1;
     }
     QCHECK(at(KXZUniScannerForOemEuro(h, w, length), w) == euroUnit);
-    QCHECK(at(KXZByteScannerForOemEuro(h, bytes.p, length), bytes.p) == euroByte);
+    QCHECK(at(KXZByteScannerForOemEuro(h, source.p, length), source.p) == euroByte);
     // Parsers where the scanners stopped: one unit or byte, or no room.
     const uint32_t room = (v / 7) % 3;
     uint32_t produced = kUnset, consumed = kUnset;
     Guarded<uint16_t> unit(room);
     Guarded<char> byte(room);
     if (byteAt >= 0) {
-        const char *e = bytes.p + byteAt;
+        const char *e = source.p + byteAt;
         const uint32_t value = qref::HexValue(e[1]) << 12 | qref::HexValue(e[2]) << 8 | qref::HexValue(e[3]) << 4 | qref::HexValue(e[4]);
         const int32_t r = KXZByteParser(h, unit.data(), room, &produced, e, &consumed);
         QCHECK(room == 0 ? r == CVT_E_BUFFER_FULL && produced == kUnset && consumed == kUnset
                          : r == CVT_OK && produced == 1 && consumed == 6 && unit[0] == value);
     }
     if (euroByte >= 0 && euroByte != byteAt && room > 0) {
-        QCHECK(KXZByteParserForOemEuro(h, unit.data(), room, &produced, bytes.p + euroByte, &consumed) == CVT_OK);
+        QCHECK(KXZByteParserForOemEuro(h, unit.data(), room, &produced, source.p + euroByte, &consumed) == CVT_OK);
         QCHECK(produced == 1 && consumed == 1 && unit[0] == 0x20AC);
     }
     if (unitAt >= 0) {
@@ -359,7 +368,7 @@ void Escapes(const std::u16string &units, uint32_t v) {
 // case-blind comparisons. Variant: upper or lower, handle or shortcut,
 // rooms, what the compared string changes.
 void CaseConvert(const std::u16string &units, uint32_t v) {
-    Describe("case convert", Hex(units.data(), std::min<size_t>(units.size(), 12)) + " variant " + std::to_string(v));
+    Say("case convert", units, v);
     const bool upper = v % 2 != 0, standard = (v / 2) % 2 != 0;
     ConverterHandle h = standard ? (Standard(0), upper ? KXZStandardUpperCase() : KXZStandardLowerCase()) : Handle(2 + upper);
     const uint16_t *src = U(units);
@@ -373,9 +382,6 @@ void CaseConvert(const std::u16string &units, uint32_t v) {
     QCHECK(call(nullptr, 0, &needed) == CVT_OK && needed == want.size());
     QCHECK(KXZCaseLength(h, src, &direct) == CVT_OK && direct == want.size());
     CheckRooms<uint16_t>(v / 4, true, want, CVT_OK, call);
-    Guarded<uint16_t> out(needed + 2 + v % 3);
-    QCHECK(call(out.data(), out.size(), &direct) == CVT_OK && direct == needed && out.intact());
-    QCHECK(S16(out.data(), needed + 1) == std::u16string(want.c_str(), want.size() + 1));
     // Against the same text with some units case-changed or altered.
     std::u16string other(units.c_str());
     for (size_t i = 0; i < other.size(); ++i) {
