@@ -23,32 +23,22 @@ template <typename T>
 struct Source {
     std::unique_ptr<T[]> block;
     const T *p;
-    Source(const std::basic_string<T> &text, int32_t count) : p(text.c_str()) {
-        if (count <= 0) return;
-        block.reset(new T[count]);
-        std::copy(text.begin(), text.begin() + count, block.get());
-        p = block.get();
+    Source(const std::basic_string<T> &text, int32_t count)
+        : block(count > 0 ? new T[count] : nullptr), p(count > 0 ? block.get() : text.c_str()) {
+        if (count > 0) std::copy(text.begin(), text.begin() + count, block.get());
     }
 };
 
 // -1, the whole input, a part of it, or another negative count.
 int32_t PickCount(size_t size, uint32_t v) {
-    switch (v % 4) {
-    case 0: return -1;
-    case 1: return static_cast<int32_t>(size);
-    case 2: return static_cast<int32_t>((v / 4) % (size + 1));
-    default: return -2 - static_cast<int32_t>((v / 4) & 0x3FFFFFFF);
-    }
+    const int32_t part = static_cast<int32_t>(v % 4 == 1 ? size : (v / 4) % (size + 1));
+    return v % 4 == 0 ? -1 : v % 4 == 3 ? -2 - static_cast<int32_t>((v / 4) & 0x3FFFFFFF) : part;
 }
 
 // Charsets where libc keeps a character in the state: a step may write it
 // and take it back, so units past the count are not left as they were.
 bool KeepsCharacters() {
-    const std::string name = nl_langinfo(CODESET);
-    for (const char *keeps : {"CP1255", "CP1258", "TCVN5712-1", "EUC-JISX0213", "SHIFT_JISX0213", "TSCII", "BIG5-HKSCS"}) {
-        if (name == keeps) return true;
-    }
-    return false;
+    return std::string("|CP1255|CP1258|TCVN5712-1|EUC-JISX0213|SHIFT_JISX0213|TSCII|BIG5-HKSCS|").find(std::string("|") + nl_langinfo(CODESET) + "|") != std::string::npos;
 }
 
 template <typename Out>
@@ -58,9 +48,7 @@ void CheckStep(const qref::Result &m, int32_t status, uint32_t consumed, uint32_
     QCHECK(status == m.status && consumed == m.consumed && produced == m.produced);
     QCHECK(status == CVT_E_NO_MAP ? noMap == m.noMap : noMap == kUnset);
     QCHECK(produced > out.size() || out.untouchedFrom(produced) || KeepsCharacters());
-    for (uint32_t i = 0; i < m.out.size && i < out.size(); ++i) {
-        if (!QCHECK(static_cast<uint16_t>(static_cast<typename std::make_unsigned<Out>::type>(out[i])) == m.out.units[i])) break;
-    }
+    for (uint32_t i = 0; i < m.out.size && i < out.size() && QCHECK(qref::Code(out[i]) == m.out.units[i]); ++i) {}
 }
 
 // Output room: up to 64, or the model's most.
@@ -70,11 +58,8 @@ uint32_t PickSpace(uint32_t v) { return v % 25 == 0 ? qref::kMaxOut : (v / 25) %
 // on each call. The standard set stays in, as _unilower leaves it.
 ConverterHandle Handle(uint32_t which) {
     static ConverterHandle h[4] = {};
-    if (h[which] != nullptr) return h[which];
-    static const uint32_t kCodePage[] = {0, 850, 0, 0};
-    if (which < 2) KXZLoadByteUnicodeConverter(kCodePage[which], 1, &h[which]);
-    if (which == 1) KXUXEnableOemEuro(h[1]);
-    if (which >= 2) KXUXLoadCaseConverter(which == 2 ? CASE_LOWER : CASE_UPPER, &h[which]);
+    if (h[which] == nullptr && which < 2) KXZLoadByteUnicodeConverter(which == 1 ? 850 : 0, 1, &h[which]), KXUXEnableOemEuro(h[1]);
+    if (h[which] == nullptr && which >= 2) KXUXLoadCaseConverter(which == 2 ? CASE_LOWER : CASE_UPPER, &h[which]);
     return h[which];
 }
 
@@ -87,22 +72,18 @@ ConverterHandle Standard(uint32_t codePage) {
 // The settings of one side: byte or UTF-16. Invalid values are refused
 // and leave everything as it was.
 void Settle(ConverterHandle h, bool byteSide, int32_t action, int32_t scan, uint32_t v) {
-    const int32_t keep = KEEP_SETTING;
+    const int32_t keep = KEEP_SETTING, bad = v % 7 == 0 ? 3 : -2, own = byteSide ? 0 : 1;
     int32_t before[4], after[4];
-    KXUXGetNoMapAction(h, &before[0], &before[1]);
-    KXUXGetScanAction(h, &before[2], &before[3]);
-    const int32_t bad = v % 7 == 0 ? 3 : -2;
+    auto get = [h](int32_t *a) { KXUXGetNoMapAction(h, &a[0], &a[1]), KXUXGetScanAction(h, &a[2], &a[3]); };
+    get(before);
     QCHECK(KXUXSetNoMapAction(h, byteSide ? bad : keep, byteSide ? keep : bad) == CVT_E_BAD_PARAMETER);
     QCHECK(KXUXSetScanAction(h, byteSide ? 1 : keep, byteSide ? keep : 1) == CVT_E_BAD_PARAMETER);
-    KXUXGetNoMapAction(h, &after[0], &after[1]);
-    KXUXGetScanAction(h, &after[2], &after[3]);
+    get(after);
     QCHECK(std::equal(before, before + 4, after));
     QCHECK(KXUXSetNoMapAction(h, byteSide ? action : keep, byteSide ? keep : action) == CVT_OK);
     QCHECK(KXUXSetScanAction(h, byteSide ? scan : keep, byteSide ? keep : scan) == CVT_OK);
-    KXUXGetNoMapAction(h, &after[0], &after[1]);
-    KXUXGetScanAction(h, &after[2], &after[3]);
-    QCHECK(after[byteSide ? 0 : 1] == action && after[byteSide ? 2 : 3] == scan);
-    QCHECK(after[byteSide ? 1 : 0] == before[byteSide ? 1 : 0] && after[byteSide ? 3 : 2] == before[byteSide ? 3 : 2]);
+    get(after);
+    QCHECK(after[own] == action && after[2 + own] == scan && after[1 - own] == before[1 - own] && after[3 - own] == before[3 - own]);
 }
 
 // A smaller room gets a terminated prefix of the whole result and says
@@ -113,14 +94,11 @@ void CheckRoom(uint32_t size, bool terminated, const std::u16string &whole, int3
     uint32_t count = kUnset;
     const int32_t r = call(out.data(), size, &count);
     QCHECK(out.intact());
-    if (terminated && size == 0) {
-        QCHECK(r != CVT_OK && count == 0);
-        return;
-    }
+    if (terminated && size == 0) return (void)QCHECK(r != CVT_OK && count == 0);
     const uint32_t room = terminated ? size - 1 : size;
     if (!QCHECK(count <= room && count <= whole.size())) return;
     for (uint32_t i = 0; i < count; ++i) {
-        if (!QCHECK(static_cast<char16_t>(qref::Code(out[i])) == whole[i])) return;
+        if (!QCHECK(qref::Code(out[i]) == whole[i])) return;
     }
     QCHECK(!terminated || out[count] == 0);
     QCHECK(out.untouchedFrom(count + (terminated ? 1 : 0)) || KeepsCharacters());
@@ -134,12 +112,9 @@ void CheckRoom(uint32_t size, bool terminated, const std::u16string &whole, int3
 template <typename T, typename Call>
 void CheckRooms(uint32_t v, bool terminated, const std::u16string &whole, int32_t code, Call call) {
     const uint32_t exact = static_cast<uint32_t>(whole.size()) + (terminated ? 1 : 0);
-    if (v % 8 == 0 && exact <= 24) {
-        for (uint32_t size = 0; size <= exact; ++size) CheckRoom<T>(size, terminated, whole, code, call);
-        return;
-    }
-    CheckRoom<T>(exact, terminated, whole, code, call);
-    CheckRoom<T>((v / 8) % (exact + 1), terminated, whole, code, call);
+    const bool every = v % 8 == 0 && exact <= 24;
+    for (uint32_t size = every ? 0 : exact; size <= exact; ++size) CheckRoom<T>(size, terminated, whole, code, call);
+    if (!every) CheckRoom<T>((v / 8) % (exact + 1), terminated, whole, code, call);
 }
 
 // The failure context, cheaply: the sweep sets it millions of times.
@@ -154,11 +129,7 @@ void Say(const char *family, const std::basic_string<T> &in, uint32_t v) {
     c.append(in.size() > 16 ? " ... variant " : " variant ").append(std::to_string(v));
 }
 
-std::u16string &Scratch() {
-    static std::u16string s;
-    s.clear();
-    return s;
-}
+std::u16string &Scratch() { static std::u16string s; return s.erase(); }
 
 }  // namespace
 
@@ -182,16 +153,12 @@ void EngineUnits(const std::u16string &units, uint32_t v) {
     const auto *p = reinterpret_cast<const uint16_t *>(src.p);
     const qref::Result m = qref::FromUnits(map, p, count < 0 ? -1 : count, space);
     uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
-    if (map == qref::Map::Bytes) {
-        Guarded<char> out(space);
-        const int32_t r = KXUToByte(0, p, out.data(), count, space, &consumed, &produced, &noMap);
-        CheckStep(m, r, consumed, produced, noMap, out);
-    } else {
-        Guarded<uint16_t> out(space);
-        const int32_t r = (map == qref::Map::Upper ? KXUToUpper : KXUToLower)(0, p, out.data(), count, space,
-                                                                               &consumed, &produced, &noMap);
-        CheckStep(m, r, consumed, produced, noMap, out);
-    }
+    Guarded<char> bytes(map == qref::Map::Bytes ? space : 0);
+    Guarded<uint16_t> out(map == qref::Map::Bytes ? 0 : space);
+    const EngineStep step = map == qref::Map::Bytes ? KXUToByte : map == qref::Map::Upper ? KXUToUpper : KXUToLower;
+    const int32_t r = step(0, p, map == qref::Map::Bytes ? static_cast<void *>(bytes.data()) : out.data(), count, space, &consumed, &produced, &noMap);
+    if (map == qref::Map::Bytes) CheckStep(m, r, consumed, produced, noMap, bytes);
+    else CheckStep(m, r, consumed, produced, noMap, out);
 }
 
 // Variant: no-map action, scan action, entry point (own handle, OEM Euro
@@ -200,10 +167,9 @@ void EngineUnits(const std::u16string &units, uint32_t v) {
 void ByteToUnicode(const std::string &bytes, uint32_t v) {
     Say("byte to unicode", bytes, v);
     const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
-    const uint32_t form = (v / 6) % 3, path = (v / 18) % 2;
-    const int32_t length = PickCount(bytes.size(), v / 36) < -1 ? -1 : PickCount(bytes.size(), v / 36);
+    const uint32_t form = (v / 6) % 3, path = (v / 18) % 2, codePage = kCodePages[(v / 288) % 7];
+    const int32_t length = std::max(-1, PickCount(bytes.size(), v / 36));
     const uint16_t subUni = (v / 144) % 2 ? 0xFFFD : static_cast<uint16_t>(v >> 16);
-    const uint32_t codePage = kCodePages[(v / 288) % 7];
     ConverterHandle h = form == 2 ? Standard(codePage) : Handle(form);
     Settle(h, true, action, scan, v);
     QCHECK(KXUXSetSubUni(h, subUni) == CVT_OK);
@@ -227,10 +193,9 @@ void ByteToUnicode(const std::string &bytes, uint32_t v) {
         whole.assign(reinterpret_cast<const char16_t *>(out.data()), std::min(count, needed));
     }
     // The model reads escapes, not the Euro byte.
-    if (form != 1 || KXZByteScannerForOemEuro(h, src.p, length) == nullptr) {
-        std::u16string want;
-        QCHECK(qref::BytesToUnits(src.p, length, action, subUni, scan == SCAN_ESCAPES, want) == code && want == whole);
-    }
+    std::u16string want;
+    QCHECK((form == 1 && KXZByteScannerForOemEuro(h, src.p, length) != nullptr) ||
+           (qref::BytesToUnits(src.p, length, action, subUni, scan == SCAN_ESCAPES, want) == code && want == whole));
     CheckRooms<uint16_t>(v / 2016, true, whole, code, call);
     if (form == 2 && codePage != 0) Standard(0);
 }
@@ -240,22 +205,16 @@ void ByteToUnicode(const std::string &bytes, uint32_t v) {
 void UnicodeToByte(const std::u16string &units, uint32_t v) {
     Say("unicode to byte", units, v);
     const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
-    const uint32_t form = (v / 6) % 3;
-    const bool path = (v / 18) % 2 != 0;
+    const uint32_t form = (v / 6) % 3, path = (v / 18) % 2, codePage = kCodePages[(v / 36) % 7];
     const uint8_t subByte = static_cast<uint8_t>(v >> 16);
-    const uint32_t codePage = kCodePages[(v / 36) % 7];
     ConverterHandle h = form == 2 ? Standard(codePage) : Handle(form);
     Settle(h, false, action, scan, v);
     QCHECK(KXUXSetSubByte(h, subByte) == CVT_OK);
     const uint16_t *src = U(units);
     auto call = [&](bool term) {
         return [&, term](char *o, uint32_t n, uint32_t *c) {
-            if (form == 2) {
-                return (term ? (path ? KXUSUnicodeToBytePath : KXUSUnicodeToByte)
-                             : (path ? KXUSUnicodeToUntermBytePath : KXUSUnicodeToUntermByte))(o, n, src, c);
-            }
-            return (term ? (path ? KXUXUnicodeToBytePath : KXUXUnicodeToByte)
-                         : (path ? KXUXUnicodeToUntermBytePath : KXUXUnicodeToUntermByte))(h, o, n, src, c);
+            if (form == 2) return (term ? (path ? KXUSUnicodeToBytePath : KXUSUnicodeToByte) : (path ? KXUSUnicodeToUntermBytePath : KXUSUnicodeToUntermByte))(o, n, src, c);
+            return (term ? (path ? KXUXUnicodeToBytePath : KXUXUnicodeToByte) : (path ? KXUXUnicodeToUntermBytePath : KXUXUnicodeToUntermByte))(h, o, n, src, c);
         };
     };
     uint32_t needed = kUnset, again = kUnset, third = kUnset;
@@ -270,10 +229,9 @@ void UnicodeToByte(const std::u16string &units, uint32_t v) {
         QCHECK(out.intact() && out.untouchedFrom(count + 1));
         for (uint32_t i = 0; i < std::min(count, needed); ++i) whole += static_cast<char16_t>(qref::Code(out[i]));
     }
-    if (form != 1 || KXZUniScannerForOemEuro(h, src, -1) == nullptr) {
-        std::u16string want;
-        QCHECK(qref::UnitsToBytes(src, path, action, subByte, scan == SCAN_ESCAPES, want) == code && want == whole);
-    }
+    std::u16string want;
+    QCHECK((form == 1 && KXZUniScannerForOemEuro(h, src, -1) != nullptr) ||
+           (qref::UnitsToBytes(src, path, action, subByte, scan == SCAN_ESCAPES, want) == code && want == whole));
     CheckRooms<char>(v / 252, (v / 504) % 2 != 0, whole, code, call((v / 504) % 2 != 0));
     if (form == 2 && codePage != 0) Standard(0);
 }
@@ -311,33 +269,25 @@ void Escapes(const std::u16string &units, uint32_t v) {
     QCHECK(at(KXZUniScanner(h, w, length), w) == unitAt && at(KXZByteScanner(h, source.p, length), source.p) == byteAt);
     int32_t euroUnit = -1, euroByte = -1;
     for (int32_t k = 0; (length < 0 || k < length) && w[k] != 0 && euroUnit < 0; ++k) euroUnit = w[k] == 0x20AC ? k : -1;
-    for (int32_t k = 0; (length < 0 || k < length) && source.p[k] != 0 && euroByte < 0; ++k) {
-        euroByte = source.p[k] == '\xCC' || k == byteAt ? k : -1;
-    }
-    QCHECK(at(KXZUniScannerForOemEuro(h, w, length), w) == euroUnit);
-    QCHECK(at(KXZByteScannerForOemEuro(h, source.p, length), source.p) == euroByte);
+    for (int32_t k = 0; (length < 0 || k < length) && source.p[k] != 0 && euroByte < 0; ++k) euroByte = source.p[k] == '\xCC' || k == byteAt ? k : -1;
+    QCHECK(at(KXZUniScannerForOemEuro(h, w, length), w) == euroUnit && at(KXZByteScannerForOemEuro(h, source.p, length), source.p) == euroByte);
     // Parsers where the scanners stopped: one unit or byte, or no room.
     const uint32_t room = (v / 7) % 3;
     uint32_t produced = kUnset, consumed = kUnset;
     Guarded<uint16_t> unit(room);
     Guarded<char> byte(room);
     if (byteAt >= 0) {
-        const char *e = source.p + byteAt;
-        const uint32_t value = qref::HexValue(e[1]) << 12 | qref::HexValue(e[2]) << 8 | qref::HexValue(e[3]) << 4 | qref::HexValue(e[4]);
-        const int32_t r = KXZByteParser(h, unit.data(), room, &produced, e, &consumed);
+        const int32_t r = KXZByteParser(h, unit.data(), room, &produced, source.p + byteAt, &consumed);
         QCHECK(room == 0 ? r == CVT_E_BUFFER_FULL && produced == kUnset && consumed == kUnset
-                         : r == CVT_OK && produced == 1 && consumed == 6 && unit[0] == value);
+                         : r == CVT_OK && produced == 1 && consumed == 6 && unit[0] == qref::HexValue(source.p + byteAt + 1, 4));
     }
     if (euroByte >= 0 && euroByte != byteAt && room > 0) {
         QCHECK(KXZByteParserForOemEuro(h, unit.data(), room, &produced, source.p + euroByte, &consumed) == CVT_OK);
         QCHECK(produced == 1 && consumed == 1 && unit[0] == 0x20AC);
     }
     if (unitAt >= 0) {
-        const uint16_t *e = w + unitAt;
-        const int32_t r = KXZUniParser(h, byte.data(), room, &produced, e, &consumed);
-        QCHECK(room == 0 ? r == CVT_E_BUFFER_FULL
-                         : r == CVT_OK && produced == 1 && consumed == 4 &&
-                               qref::Code(byte[0]) == (qref::HexValue(e[1]) << 4 | qref::HexValue(e[2])));
+        const int32_t r = KXZUniParser(h, byte.data(), room, &produced, w + unitAt, &consumed);
+        QCHECK(room == 0 ? r == CVT_E_BUFFER_FULL : r == CVT_OK && produced == 1 && consumed == 4 && qref::Code(byte[0]) == qref::HexValue(w + unitAt + 1, 2));
     }
     if (euroUnit >= 0 && room > 0) {
         QCHECK(KXZUniParserForOemEuro(h, byte.data(), room, &produced, w + euroUnit, &consumed) == CVT_OK);
@@ -346,22 +296,19 @@ void Escapes(const std::u16string &units, uint32_t v) {
     QCHECK(unit.intact() && byte.intact());
     // Fixers: whole escapes for the first k units or bytes, or nothing.
     const uint32_t k = std::min<uint32_t>(static_cast<uint32_t>(n), (v / 21) % 5), space = (v / 105) % 32;
-    std::u16string want;
+    auto fixed = [&](auto &out, const auto *in, auto fixer) {
+        std::u16string want;
+        qref::NoMap(NOMAP_FIXER, 0, in, k, want);
+        produced = kUnset;
+        const int32_t r = fixer(h, out.data(), space, &produced, in, k);
+        QCHECK(out.intact() && (space < want.size() ? r == CVT_E_BUFFER_FULL && produced == 0 && out.untouchedFrom(0)
+                                                    : r == CVT_OK && produced == want.size()));
+        for (uint32_t i = 0; r == CVT_OK && i < produced && QCHECK(qref::Code(out[i]) == want[i]); ++i) {}
+    };
     Guarded<char> fixedBytes(space);
     Guarded<uint16_t> fixedUnits(space);
-    produced = kUnset;
-    const int32_t ru = KXZNoMapUniFixer(h, fixedBytes.data(), space, &produced, text, k);
-    qref::NoMap(NOMAP_FIXER, 0, text, k, want);
-    QCHECK(fixedBytes.intact() && (space < want.size() ? ru == CVT_E_BUFFER_FULL && produced == 0 && fixedBytes.untouchedFrom(0)
-                                                       : ru == CVT_OK && produced == want.size()));
-    for (uint32_t i = 0; ru == CVT_OK && i < produced; ++i) QCHECK(static_cast<char16_t>(fixedBytes[i]) == want[i]);
-    want.clear();
-    produced = kUnset;
-    const int32_t rb = KXZNoMapByteFixer(h, fixedUnits.data(), space, &produced, narrow.data(), k);
-    qref::NoMap(NOMAP_FIXER, 0, narrow.data(), k, want);
-    QCHECK(fixedUnits.intact() && (space < want.size() ? rb == CVT_E_BUFFER_FULL && produced == 0 && fixedUnits.untouchedFrom(0)
-                                                       : rb == CVT_OK && produced == want.size() &&
-                                                             S16(fixedUnits.data(), produced) == want));
+    fixed(fixedBytes, text, KXZNoMapUniFixer);
+    fixed(fixedUnits, narrow.data(), KXZNoMapByteFixer);
 }
 
 // Case handles and shortcuts, the length-only companions and the
@@ -392,13 +339,9 @@ void CaseConvert(const std::u16string &units, uint32_t v) {
     }
     const uint32_t limit = (v / 8) % (other.size() + 2);
     int32_t full = 0, part = 0;
-    for (size_t i = 0;; ++i) {
-        const int32_t a = static_cast<uint16_t>(std::towlower(src[i])), b = static_cast<uint16_t>(std::towlower(other.c_str()[i]));
-        if (i < limit && part == 0) part = a - b;
-        if (a != b || src[i] == 0) {
-            full = a - b;
-            break;
-        }
+    for (size_t i = 0, stop = 0; !stop; ++i) {
+        full = static_cast<uint16_t>(std::towlower(src[i])) - static_cast<uint16_t>(std::towlower(other.c_str()[i]));
+        part = i < limit && part == 0 ? full : part, stop = full != 0 || src[i] == 0;
     }
     QCHECK(kxusuniicmp(src, U(other)) == full && kxusuninicmp(src, U(other), limit) == (limit == 0 ? 0 : part));
     QCHECK(units.empty() || _unilower(units[0] | static_cast<int32_t>(v & 0xFFFF0000)) == static_cast<int32_t>(static_cast<uint16_t>(std::towlower(units[0]))));
