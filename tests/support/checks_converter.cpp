@@ -71,7 +71,7 @@ ConverterHandle Standard(uint32_t codePage) {
 
 // The settings of one side: byte or UTF-16. Invalid values are refused
 // and leave everything as it was.
-void Settle(ConverterHandle h, bool byteSide, int32_t action, int32_t scan, uint32_t v) {
+void Settle(ConverterHandle h, bool byteSide, int32_t action, int32_t scan, uint32_t v, uint16_t sub) {
     const int32_t keep = KEEP_SETTING, bad = v % 7 == 0 ? 3 : -2, own = byteSide ? 0 : 1;
     int32_t before[4], after[4];
     auto get = [h](int32_t *a) { KXUXGetNoMapAction(h, &a[0], &a[1]), KXUXGetScanAction(h, &a[2], &a[3]); };
@@ -84,6 +84,7 @@ void Settle(ConverterHandle h, bool byteSide, int32_t action, int32_t scan, uint
     QCHECK(KXUXSetScanAction(h, byteSide ? scan : keep, byteSide ? keep : scan) == CVT_OK);
     get(after);
     QCHECK(after[own] == action && after[2 + own] == scan && after[1 - own] == before[1 - own] && after[3 - own] == before[3 - own]);
+    QCHECK((byteSide ? KXUXSetSubUni(h, sub) : KXUXSetSubByte(h, static_cast<uint8_t>(sub))) == CVT_OK);
 }
 
 // A smaller room gets a terminated prefix of the whole result and says
@@ -171,8 +172,7 @@ void ByteToUnicode(const std::string &bytes, uint32_t v) {
     const int32_t length = std::max(-1, PickCount(bytes.size(), v / 36));
     const uint16_t subUni = (v / 144) % 2 ? 0xFFFD : static_cast<uint16_t>(v >> 16);
     ConverterHandle h = form == 2 ? Standard(codePage) : Handle(form);
-    Settle(h, true, action, scan, v);
-    QCHECK(KXUXSetSubUni(h, subUni) == CVT_OK);
+    Settle(h, true, action, scan, v, subUni);
     const Source<char> src(bytes, length);
     auto call = [&](uint16_t *o, uint32_t n, uint32_t *c) {
         if (form == 2 && length == -1) return (path ? KXUSByteToUnicodePath : KXUSByteToUnicode)(o, n, src.p, c);
@@ -180,11 +180,10 @@ void ByteToUnicode(const std::string &bytes, uint32_t v) {
         if (length == -1 && v % 5 == 0) return (path ? KXUXByteToUnicodePath : KXUXByteToUnicode)(h, o, n, src.p, c);
         return (path ? KXUXLenByteToUnicodePath : KXUXLenByteToUnicode)(h, o, n, src.p, length, c);
     };
-    uint32_t needed = kUnset, again = kUnset;
+    uint32_t needed = kUnset, again = kUnset;  // the length-only modes first
     const int32_t code = call(nullptr, 0, &needed);
     QCHECK(KXZLSUnicodeLength(h, src.p, length, &again) == code && again == needed);
-    // Enough room: what the length-only mode said.
-    std::u16string &whole = Scratch();
+    std::u16string &whole = Scratch();  // what enough room gives: what the length-only mode said
     {
         Guarded<uint16_t> out(needed + 2 + v % 3);
         uint32_t count = kUnset;
@@ -208,8 +207,7 @@ void UnicodeToByte(const std::u16string &units, uint32_t v) {
     const uint32_t form = (v / 6) % 3, path = (v / 18) % 2, codePage = kCodePages[(v / 36) % 7];
     const uint8_t subByte = static_cast<uint8_t>(v >> 16);
     ConverterHandle h = form == 2 ? Standard(codePage) : Handle(form);
-    Settle(h, false, action, scan, v);
-    QCHECK(KXUXSetSubByte(h, subByte) == CVT_OK);
+    Settle(h, false, action, scan, v, subByte);
     const uint16_t *src = U(units);
     auto call = [&](bool term) {
         return [&, term](char *o, uint32_t n, uint32_t *c) {
@@ -241,7 +239,7 @@ void UnicodeToByte(const std::u16string &units, uint32_t v) {
 void Escapes(const std::u16string &units, uint32_t v) {
     Say("escapes", units, v);
     const uint16_t *text = U(units);
-    ConverterHandle h = Handle(0);
+    const ConverterHandle h = Handle(0);
     QCHECK(KXUXResetConverter(h) == CVT_OK);
     // What the locale cannot write goes out as "[XXXX]" and comes back
     // wherever the model reads the bytes back as the same text.
@@ -293,8 +291,7 @@ void Escapes(const std::u16string &units, uint32_t v) {
         QCHECK(KXZUniParserForOemEuro(h, byte.data(), room, &produced, w + euroUnit, &consumed) == CVT_OK);
         QCHECK(produced == 1 && consumed == 1 && byte[0] == '\xCC');
     }
-    QCHECK(unit.intact() && byte.intact());
-    // Fixers: whole escapes for the first k units or bytes, or nothing.
+    QCHECK(unit.intact() && byte.intact());  // fixers next: whole escapes for the first k units or bytes, or nothing
     const uint32_t k = std::min<uint32_t>(static_cast<uint32_t>(n), (v / 21) % 5), space = (v / 105) % 32;
     auto fixed = [&](auto &out, const auto *in, auto fixer) {
         std::u16string want;
