@@ -14,6 +14,7 @@
 
 #include <quemba/converter.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <type_traits>
 
 namespace qref {
 
@@ -33,50 +35,29 @@ struct Output {
     uint32_t size = 0;
 
     void push_back(uint16_t u) { units[size++] = u; }
-    const uint16_t *data() const { return units; }
     std::u16string str16() const { return std::u16string(units, units + size); }
-    std::string bytes() const {
-        std::string s(size, '\0');
-        for (uint32_t i = 0; i < size; ++i) s[i] = static_cast<char>(units[i]);
-        return s;
-    }
-    bool operator==(const Output &o) const {
-        return size == o.size && std::memcmp(units, o.units, size * sizeof units[0]) == 0;
-    }
+    std::string bytes() const { return std::string(units, units + size); }
 };
 
 struct Result {
     int32_t status = 0;
-    uint32_t consumed = kUnset;
-    uint32_t produced = kUnset;
-    uint32_t noMap = kUnset;
+    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
     Output out;
-
-    bool operator==(const Result &o) const {
-        return status == o.status && consumed == o.consumed && produced == o.produced &&
-               noMap == o.noMap && out == o.out;
-    }
 };
 
 // The checks every step makes before it converts anything; false when one
 // of them decided the result.
 inline bool Starts(bool empty, bool atNul, uint32_t space, Result &r) {
     r.consumed = r.produced = 0;
-    if (empty) r.status = CVT_E_SOURCE_EXHAUSTED;
-    else if (atNul) r.status = CVT_OK;
-    else if (space == 0) r.status = CVT_E_BUFFER_FULL;
-    else return true;
-    return false;
+    r.status = empty ? CVT_E_SOURCE_EXHAUSTED : atNul ? CVT_OK : CVT_E_BUFFER_FULL;
+    return !empty && !atNul && space != 0;
 }
 
 // The checks after each character: the count used up, the space full, the
 // terminator reached (never read past a counted source).
 inline bool Ends(bool countDone, bool atNul, uint32_t space, Result &r) {
-    if (countDone) r.status = CVT_E_SOURCE_EXHAUSTED;
-    else if (r.out.size == space) r.status = atNul ? CVT_OK : CVT_E_BUFFER_FULL;
-    else if (atNul) r.status = CVT_OK;
-    else return false;
-    return true;
+    r.status = countDone ? CVT_E_SOURCE_EXHAUSTED : atNul ? CVT_OK : CVT_E_BUFFER_FULL;
+    return countDone || atNul || r.out.size == space;
 }
 
 constexpr wchar_t kNoWide = -1;
@@ -94,9 +75,8 @@ inline size_t Decode(wchar_t *wide, const char *s, size_t n, std::mbstate_t &sta
 
 // What libc keeps, given back by showing it the end of the text.
 inline bool FlushDecoded(std::mbstate_t &state, uint32_t space, Result &r) {
-    for (int i = 0; i < 8 && !std::mbsinit(&state); ++i) {
-        wchar_t wide = kNoWide;
-        if (Decode(&wide, "", 1, state) != 0 || wide == 0 || wide == kNoWide) break;
+    wchar_t wide = kNoWide;
+    for (int i = 0; i < 8 && !std::mbsinit(&state) && Decode(&wide, "", 1, state) == 0 && wide != 0 && wide != kNoWide; ++i) {
         if (r.out.size == space) return false;
         r.out.push_back(static_cast<uint16_t>(wide));
     }
@@ -118,13 +98,10 @@ inline bool FlushEncoded(std::mbstate_t &state, uint32_t space, Result &r) {
 template <typename Flush>
 inline void Finish(std::mbstate_t &state, uint32_t space, uint32_t &in, uint32_t cleanIn, uint32_t cleanOut,
                    Result &r, Flush flush) {
-    if (std::mbsinit(&state)) return;
-    if (r.status != CVT_E_BUFFER_FULL && !flush(state, space, r)) r.status = CVT_E_BUFFER_FULL;
-    if (r.status == CVT_E_BUFFER_FULL) {
-        in = cleanIn;
-        r.out.size = cleanOut;
-        r.noMap = kUnset;
-    }
+    const bool kept = !std::mbsinit(&state);
+    if (kept && r.status != CVT_E_BUFFER_FULL && !flush(state, space, r)) r.status = CVT_E_BUFFER_FULL;
+    if (kept && r.status == CVT_E_BUFFER_FULL) in = cleanIn, r.out.size = cleanOut, r.noMap = kUnset;
+    r.consumed = in, r.produced = r.out.size;
 }
 
 // KXUToUnicode.
@@ -140,41 +117,24 @@ inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
         const std::mbstate_t before = state;
         wchar_t wide = kNoWide;
         const size_t n = Decode(&wide, src + in, avail - in, state);
-        if (n == static_cast<size_t>(-2)) {
+        const bool shortEnd = n == static_cast<size_t>(-2) && counted;
+        if (shortEnd || n == static_cast<size_t>(-2) || n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == kNoWide)) {
             state = before;
-            if (counted) {
-                r.status = CVT_E_SOURCE_EXHAUSTED;
-            } else {
-                in += 1;
-                r.noMap = 1;
-                r.status = CVT_E_NO_MAP;
-            }
-            break;
-        }
-        if (n == static_cast<size_t>(-1) || wide == 0 || (n == 0 && wide == kNoWide)) {
-            state = before;
-            in += 1;
-            r.noMap = 1;
-            r.status = CVT_E_NO_MAP;
+            if (!shortEnd) in += 1, r.noMap = 1;
+            r.status = shortEnd ? CVT_E_SOURCE_EXHAUSTED : CVT_E_NO_MAP;
             break;
         }
         in += static_cast<uint32_t>(n);
         if (wide != kNoWide && static_cast<uint32_t>(wide) > 0xFFFF) {
-            r.noMap = static_cast<uint32_t>(n);
-            r.status = CVT_E_NO_MAP;
+            r.noMap = static_cast<uint32_t>(n), r.status = CVT_E_NO_MAP;
             break;
         }
         if (wide != kNoWide) r.out.push_back(static_cast<uint16_t>(wide));
-        if (std::mbsinit(&state)) {
-            cleanIn = in;
-            cleanOut = r.out.size;
-        }
+        if (std::mbsinit(&state)) cleanIn = in, cleanOut = r.out.size;
         const bool done = counted && in == static_cast<uint32_t>(count);
         if (Ends(done, !done && src[in] == 0, space, r)) break;
     }
     Finish(state, space, in, cleanIn, cleanOut, r, FlushDecoded);
-    r.consumed = in;
-    r.produced = r.out.size;
     return r;
 }
 
@@ -195,16 +155,10 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
             const std::mbstate_t before = state;
             char scratch[MB_LEN_MAX];
             const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(u), &state);
-            if (n == static_cast<size_t>(-1)) {
+            if (n == static_cast<size_t>(-1) || n > space - r.out.size) {
                 state = before;
-                in += 1;
-                r.noMap = 1;
-                r.status = CVT_E_NO_MAP;
-                break;
-            }
-            if (n > space - r.out.size) {
-                state = before;
-                r.status = CVT_E_BUFFER_FULL;
+                if (n == static_cast<size_t>(-1)) in += 1, r.noMap = 1;
+                r.status = n == static_cast<size_t>(-1) ? CVT_E_NO_MAP : CVT_E_BUFFER_FULL;
                 break;
             }
             for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
@@ -212,21 +166,105 @@ inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t sp
             r.out.push_back(static_cast<uint16_t>(map == Map::Upper ? std::towupper(u) : std::towlower(u)));
         }
         in += 1;
-        if (std::mbsinit(&state)) {
-            cleanIn = in;
-            cleanOut = r.out.size;
-        }
+        if (std::mbsinit(&state)) cleanIn = in, cleanOut = r.out.size;
         const bool done = counted && in == static_cast<uint32_t>(count);
         if (Ends(done, !done && src[in] == 0, space, r)) break;
     }
     Finish(state, space, in, cleanIn, cleanOut, r, FlushEncoded);
-    r.consumed = in;
-    r.produced = r.out.size;
     return r;
 }
 
 // ==== converter handles ====
+// The drivers: engine steps over pieces that end at an escape (and, for
+// paths, at a separator), the no-map action at each refusal. Any length:
+// a step that fills the model's room is followed by the next.
+template <typename T>
+inline uint32_t Code(T c) { return static_cast<uint32_t>(static_cast<typename std::make_unsigned<T>::type>(c)); }
+inline bool IsHex(uint32_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+template <typename T>
+inline uint32_t HexValue(const T *s, int digits) {
+    uint32_t v = 0;
+    for (int i = 0; i < digits; ++i) v = v << 4 | (Code(s[i]) <= '9' ? Code(s[i]) - '0' : Code(s[i]) - 'A' + 10);
+    return v;
+}
 
+// Where the first escape of `width` units ("[", hex digits, "]") starts
+// within length (-1: up to the NUL); -1 when there is none.
+template <typename T>
+inline int32_t ScanEscape(const T *s, int32_t length, uint32_t width) {
+    for (uint32_t k = 0; (length < 0 || k + width <= static_cast<uint32_t>(length)) && s[k] != 0; ++k) {
+        uint32_t i = 0;
+        while (i < width && (i == 0 ? s[k] == '[' : i + 1 == width ? s[k + i] == ']' : IsHex(Code(s[k + i])))) ++i;
+        if (i == width) return static_cast<int32_t>(k);
+    }
+    return -1;
+}
+
+// The no-map action for n refused bytes or units; false where it stops.
+template <typename T>
+inline bool NoMap(int32_t action, uint16_t sub, const T *bad, uint32_t n, std::u16string &out) {
+    if (action == NOMAP_SUBSTITUTE) out += static_cast<char16_t>(sub);
+    for (uint32_t i = 0; action == NOMAP_FIXER && i < n; ++i) {
+        out += u'[';
+        for (int d = 2 * sizeof(T) - 1; d >= 0; --d) out += u"0123456789ABCDEF"[(Code(bad[i]) >> 4 * d) & 15];
+        out += u']';
+    }
+    return action == NOMAP_SUBSTITUTE || action == NOMAP_FIXER;
+}
+
+// Bytes to UTF-16 (length -1: up to the NUL). A character left incomplete
+// by an escape's bracket is read whole when the bracket ends it.
+inline int32_t BytesToUnits(const char *src, int32_t remaining, int32_t action, uint16_t subUni, bool scan, std::u16string &out) {
+    for (int32_t across = 0;;) {
+        if (remaining == 0) return CVT_OK;
+        const int32_t escape = across == 0 && scan ? ScanEscape(src, remaining, 6) : -1;
+        scan = scan && (across != 0 || escape >= 0);
+        const int32_t piece = across != 0 ? across : escape >= 0 ? escape : remaining;
+        const bool whole = across != 0;
+        const Result r = ToUnicode(src, piece, kMaxOut);
+        out.append(reinterpret_cast<const char16_t *>(r.out.units), r.out.size);
+        src += r.consumed, across = 0;
+        if (remaining > 0) remaining -= static_cast<int32_t>(r.consumed);
+        if (r.status == CVT_OK) return piece == -1 ? CVT_OK : CVT_E_EARLY_TERMINATOR;
+        if (r.status == CVT_E_BUFFER_FULL) continue;
+        if (r.status == CVT_E_NO_MAP && !NoMap(action, subUni, src - r.noMap, r.noMap, out)) return CVT_E_NO_MAP;
+        const uint32_t left = piece > 0 && r.status != CVT_E_NO_MAP ? static_cast<uint32_t>(piece) - r.consumed : 0;
+        std::mbstate_t state{};
+        const size_t n = left == 0 || escape < 0 ? 0 : std::mbrtowc(nullptr, src, remaining < 0 ? strnlen(src, 16) : std::min<size_t>(remaining, 16), &state);
+        if (n > left && n < static_cast<size_t>(-2)) {
+            across = static_cast<int32_t>(n);
+        } else if (left != 0) {
+            src += 1, remaining -= remaining > 0 ? 1 : 0;
+            if (!NoMap(action, subUni, src - 1, 1, out)) return CVT_E_NO_MAP;
+        } else if (r.status != CVT_E_NO_MAP && !whole) {
+            if (escape < 0) return CVT_OK;
+            out += static_cast<char16_t>(HexValue(src + 1, 4));
+            src += 6, remaining -= remaining > 0 ? 6 : 0;
+        }
+    }
+}
+
+inline bool IsSeparator(uint16_t u) { return u == 0x5C || u == 0xA5 || u == 0x20A9 || u == 0xF8F7; }
+
+// NUL-terminated UTF-16 to bytes, one per output unit; for a path each
+// separator is the byte 0x5C.
+inline int32_t UnitsToBytes(const uint16_t *src, bool path, int32_t action, uint8_t subByte, bool scan, std::u16string &out) {
+    for (;;) {
+        const int32_t escape = scan ? ScanEscape(src, -1, 4) : -1;
+        int32_t separator = -1;
+        for (int32_t k = 0; path && separator < 0 && src[k] != 0; ++k) separator = IsSeparator(src[k]) ? k : -1;
+        const bool atSeparator = separator >= 0 && (escape < 0 || separator < escape);
+        const int32_t end = atSeparator ? separator : escape;
+        const Result r = FromUnits(Map::Bytes, src, end, kMaxOut);
+        out.append(reinterpret_cast<const char16_t *>(r.out.units), r.out.size);
+        src += r.consumed;
+        if (r.status == CVT_OK || (r.status == CVT_E_SOURCE_EXHAUSTED && end < 0)) return CVT_OK;
+        if (r.status == CVT_E_NO_MAP && !NoMap(action, subByte, src - r.noMap, r.noMap, out)) return CVT_E_NO_MAP;
+        if (r.status != CVT_E_SOURCE_EXHAUSTED) continue;
+        out += atSeparator ? u'\\' : static_cast<char16_t>(HexValue(src + 1, 2));
+        src += atSeparator ? 1 : 4;
+    }
+}
 
 // ==== table handle, UTF-8 ====
 

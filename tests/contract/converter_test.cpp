@@ -1,0 +1,314 @@
+// Converter handles: what the models leave open. Results at the edges,
+// refused calls, the record's set-up, callbacks, and a few conversions
+// written out by hand.
+#include <quemba/converter.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "models.h"
+#include "qtest.h"
+
+namespace {
+
+using namespace std::literals;
+using qtest::Guarded;
+using qtest::kUnset;
+using qtest::LocaleScope;
+using qtest::U;
+constexpr int32_t OK = CVT_OK, FULL = CVT_E_BUFFER_FULL, PAR = CVT_E_BAD_PARAMETER, BAD = CVT_E_BAD_HANDLE,
+                  NUL = CVT_E_NULL_HANDLE, KIND = CVT_E_WRONG_KIND, NA = CVT_E_NOT_AVAILABLE, LOAD = CVT_E_LOAD_FAILED;
+
+// Settings as loading leaves them: fields subUni to uniParser.
+bool Defaults(const Converter &c, bool byteUni) {
+    Converter want{};
+    if (byteUni) want.subUni = 0xFFFD, want.subByte = 3, want.byteNoMapAction = 1, want.uniNoMapAction = 2, want.byteScanAction = 2;
+    if (byteUni) want.byteNoMapFixer = KXZNoMapByteFixer, want.uniNoMapFixer = KXZNoMapUniFixer, want.byteScanner = KXZByteScanner;
+    if (byteUni) want.uniScanner = KXZUniScanner, want.byteParser = KXZByteParser, want.uniParser = KXZUniParser;
+    const size_t from = offsetof(Converter, subUni), to = offsetof(Converter, codePage);
+    return std::memcmp(reinterpret_cast<const char *>(&c) + from, reinterpret_cast<const char *>(&want) + from, to - from) == 0 &&
+           c.defaultSubUni == (byteUni ? 0xFFFD : 0) && c.defaultSubByte == (byteUni ? 3 : 0);
+}
+
+TEST(Converter, LoadOnHeapAndInPlace) {
+    const struct { uint32_t codePage, kind, subKind; int32_t result; EngineStep step; } cases[] = {
+        {0, CONVERTER_BYTE_UNI, 0, OK, KXUToUnicode}, {850, CONVERTER_BYTE_UNI, 0, OK, KXUToUnicode},
+        {0, CONVERTER_CASE, CASE_LOWER, OK, KXUToLower}, {0, CONVERTER_CASE, CASE_UPPER, OK, KXUToUpper},
+        {437, CONVERTER_CASE, 2, LOAD, nullptr}, {437, CONVERTER_COLLATION, 3, LOAD, nullptr}, {437, 5, 3, LOAD, nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " sub-kind " << c.subKind);
+        ConverterHandle h = reinterpret_cast<ConverterHandle>(0x10);
+        EXPECT_EQ(KXZLoadConverter(c.codePage, c.kind, c.subKind, 1, &h), c.result);
+        EXPECT_TRUE(c.result == OK ? KXUXUnloadConverter(h) == OK : h == reinterpret_cast<ConverterHandle>(0x10));
+        Converter storage;
+        std::memset(&storage, 0xEE, sizeof storage);
+        h = &storage;
+        // A failed set-up leaves a record no check accepts.
+        EXPECT_TRUE(KXZLoadConverter(c.codePage, c.kind, c.subKind, 0, &h) == c.result && h == &storage && storage.signature == (c.result == OK ? CONVERTER_SIGNATURE : 0u));
+        EXPECT_TRUE(storage.loadTag == 3 && storage.refCount == 1 && storage.engineTag == 7 && storage.engineData == 0 && storage.kind == c.kind);
+        EXPECT_TRUE(storage.codePage == c.codePage && storage.subKind == c.subKind && storage.toUnicodeStep == c.step && Defaults(storage, c.result == OK && c.kind == 1));
+        EXPECT_TRUE(KXUXUnloadConverter(h) == (c.result == OK ? OK : BAD) && storage.signature == 0u);
+    }
+    ConverterHandle h = reinterpret_cast<ConverterHandle>(0x10), none = nullptr;
+    EXPECT_TRUE(KXZLoadConverter(0, 1, 0, 1, nullptr) == PAR && KXZLoadConverter(0, 1, 0, 0, &none) == PAR);
+    EXPECT_TRUE(KXUXLoadByteUnicodeConverter(437, &h) == NA && h == nullptr);
+    EXPECT_TRUE(KXUXLoadCaseConverter(2, &h) == LOAD && h == nullptr && KXUXLoadCaseConverter(0, nullptr) == PAR);
+    EXPECT_TRUE(KXUXLoadByteUnicodeConverter(0, nullptr) == PAR && KXUXLoadCollationConverter(49, nullptr) == PAR);
+    for (uint32_t country : {1000u, 0xFFFFFFFFu, 999u, 0u}) EXPECT_TRUE(KXUXLoadCollationConverter(country, &h) == (country > 999 ? PAR : LOAD) && h == nullptr);
+    h = reinterpret_cast<ConverterHandle>(0x10);
+    EXPECT_TRUE(KXUXLoadNormalizeConverter(0, &h) == LOAD && h == reinterpret_cast<ConverterHandle>(0x10));
+    // Reloaded in place, a heap record is still freed by its last unload.
+    ASSERT_EQ(KXUXLoadCaseConverter(CASE_UPPER, &h), OK);
+    ASSERT_TRUE(KXZLoadByteUnicodeConverter(0, 0, &h) == OK && Defaults(*h, true));
+    EXPECT_EQ(KXUXUnloadConverter(h), OK);
+}
+
+TEST(Converter, CheckResetUnloadAndStandardRecords) {
+    ConverterHandle bytes = nullptr, lower = nullptr;
+    ASSERT_TRUE(KXUXLoadByteUnicodeConverter(0, &bytes) == OK && KXUXLoadCaseConverter(CASE_LOWER, &lower) == OK);
+    Converter blank{};
+    blank.kind = CONVERTER_BYTE_UNI, blank.refCount = 5;
+    const struct { ConverterHandle h; uint32_t kind; int32_t result; } checks[] = {
+        {nullptr, 7, NUL}, {&blank, 7, BAD}, {&blank, 1, BAD}, {bytes, 7, PAR}, {bytes, 5, PAR}, {bytes, 0, OK},
+        {bytes, 1, OK}, {bytes, 2, KIND}, {bytes, 4, KIND}, {lower, 0, OK}, {lower, 3, OK}, {lower, 1, KIND}};
+    for (const auto &c : checks) EXPECT_EQ(KXZCheckHandle(c.h, c.kind), c.result) << (&c - checks);
+    KXUXSetNoMapAction(bytes, NOMAP_STOP, NOMAP_SUBSTITUTE), KXUXSetSubByte(bytes, '?'), KXUXEnableOemEuro(bytes);
+    KXUXSetUniFunctions(bytes, nullptr, nullptr, KXZUniParserForOemEuro);
+    EXPECT_TRUE(KXUXResetConverter(bytes) == OK && Defaults(*bytes, true));
+    bytes->defaultSubUni = 0x3000;  // reset copies the record's own default
+    EXPECT_TRUE(KXUXResetConverter(bytes) == OK && bytes->subUni == 0x3000);
+    EXPECT_TRUE(KXUXResetConverter(lower) == OK && Defaults(*lower, false));
+    EXPECT_TRUE(KXUXResetConverter(nullptr) == NUL && KXUXResetConverter(&blank) == BAD);
+    EXPECT_TRUE(KXUXUnloadConverter(nullptr) == NUL && KXUXUnloadConverter(&blank) == BAD && blank.refCount == 5);
+    EXPECT_TRUE(KXUXUnloadConverter(bytes) == OK && KXUXUnloadConverter(lower) == OK);
+    // The standard records: fixed storage, loaded in place, never freed.
+    using Load = int32_t (*)(ConverterHandle *);
+    const std::pair<ConverterHandle (*)(), Load> records[] = {
+        {KXZStandardByteUni, [](ConverterHandle *h) { return KXZLoadByteUnicodeConverter(0, 0, h); }},
+        {KXZStandardLowerCase, [](ConverterHandle *h) { return KXZLoadCaseConverter(CASE_LOWER, 0, h); }},
+        {KXZStandardUpperCase, [](ConverterHandle *h) { return KXZLoadCaseConverter(CASE_UPPER, 0, h); }}};
+    for (const auto &[accessor, load] : records) {
+        ConverterHandle h = accessor();
+        ASSERT_TRUE(h != nullptr && KXZCheckHandle(h, 0) == BAD && load(&h) == OK && h == accessor());
+        ++h->refCount;
+        EXPECT_TRUE(KXUXUnloadConverter(h) == OK && h->refCount == 1 && h->signature == CONVERTER_SIGNATURE);
+        EXPECT_TRUE(KXUXUnloadConverter(h) == OK && h->signature == 0 && KXUXUnloadConverter(h) == BAD);
+    }
+    EXPECT_TRUE(KXZStandardByteUni() != KXZStandardLowerCase() && KXZStandardLowerCase() != KXZStandardUpperCase());
+}
+
+TEST(Converter, SmallHelpersAndEngineSetUp) {
+    Guarded<char> path(1);
+    for (const uint32_t page : {0u, 850u, 0xFFFFFFFFu}) EXPECT_TRUE(KXZGetConverterPath(page, path.data()) == (page == 0 ? OK : NA) && path[0] == 0 && path.intact());
+    EXPECT_EQ(KXZGetConverterPath(0, nullptr), PAR);
+    for (const auto &[value, text] : {std::pair{0u, "0"}, {7u, "7"}, {10u, "10"}, {9009u, "9009"}, {9999u, "9999"}, {10000u, "9999"}, {0xFFFFFFFFu, "9999"}}) {
+        Guarded<char> out(5);
+        KXZIToA(value, out.data());
+        EXPECT_TRUE(std::strcmp(out.data(), text) == 0 && out.intact()) << value;
+    }
+    LocaleScope utf8(qtest::kUtf8);
+    for (const auto &[op, bytes, result] : {std::tuple{1u, "\xC3\xA9", 2}, {1u, "", 0}, {1u, "\x80", -1}, {2u, "x", 0},
+                                            {3u, "x", 0}, {0u, "x", CVT_E_UNSUPPORTED_OP}, {7u, "x", CVT_E_UNSUPPORTED_OP}}) {
+        EXPECT_TRUE(KXUAux(0, op, bytes) == result && KXUCaseAux(0, op, bytes) == CVT_E_UNSUPPORTED_OP) << op;
+    }
+    const struct { uint32_t kind, subKind; int32_t result; EngineStep toUni, toByte; AuxFunction aux; } cases[] = {
+        {1, 9, OK, KXUToUnicode, KXUToByte, KXUAux}, {3, 0, OK, KXUToLower, nullptr, KXUCaseAux}, {3, 1, OK, KXUToUpper, nullptr, KXUCaseAux},
+        {3, 2, NA, nullptr, nullptr, nullptr}, {3, 3, PAR, nullptr, nullptr, nullptr}, {2, 0, NA, nullptr, nullptr, nullptr},
+        {4, 0, NA, nullptr, nullptr, nullptr}, {0, 0, PAR, nullptr, nullptr, nullptr}, {9, 0, PAR, nullptr, nullptr, nullptr}};
+    for (const auto &c : cases) {
+        Converter record{};
+        record.kind = c.kind, record.subKind = c.subKind;
+        EXPECT_TRUE(KXUGetInfo(3, &record) == c.result && record.toUnicodeStep == c.toUni && record.toByteStep == c.toByte && record.auxFunction == c.aux);
+        EXPECT_TRUE(record.defaultSubUni == (c.kind == 1 ? 0xFFFD : 0) && record.defaultSubByte == (c.kind == 1 ? 3 : 0) && record.engineTag == 7) << c.kind << c.subKind;
+    }
+    uint16_t out[4];
+    EXPECT_TRUE(KXUGetInfo(3, nullptr) == PAR && KXUToUnicode(0, nullptr, out, -1, 4, nullptr, nullptr, nullptr) == PAR);
+    EXPECT_EQ(KXUToByte(0, u"a", nullptr, -1, 4, nullptr, nullptr, nullptr), PAR);
+}
+
+TEST(Converter, SettingsAreCheckedBeforeEitherSideIsStored) {
+    ConverterHandle h = nullptr, lower = nullptr;
+    ASSERT_TRUE(KXUXLoadByteUnicodeConverter(0, &h) == OK && KXUXLoadCaseConverter(CASE_LOWER, &lower) == OK);
+    using Pair = std::pair<int32_t, int32_t>;
+    const struct { bool scan; int32_t byteValue, uniValue, result; Pair after; } cases[] = {
+        {false, 3, 0, PAR, {1, 2}}, {false, -1, 0, OK, {1, 0}}, {false, -2, -1, PAR, {1, 2}}, {false, 0, 3, PAR, {1, 2}},
+        {false, 2, 1, OK, {2, 1}}, {false, INT32_MIN, 0, PAR, {1, 2}}, {true, 1, -1, PAR, {2, 0}}, {true, 3, 0, PAR, {2, 0}},
+        {true, -1, 1, PAR, {2, 0}}, {true, -1, 3, PAR, {2, 0}}, {true, -2, -1, PAR, {2, 0}},
+        // Any value up to 0 is taken on the UTF-16 side and acts as SCAN_NONE.
+        {true, -1, -2, OK, {2, -2}}, {true, -1, INT32_MIN, OK, {2, INT32_MIN}}, {true, 0, 2, OK, {0, 2}}};
+    for (const auto &c : cases) {
+        ASSERT_EQ(KXUXResetConverter(h), OK);
+        EXPECT_EQ((c.scan ? KXUXSetScanAction : KXUXSetNoMapAction)(h, c.byteValue, c.uniValue), c.result);
+        Pair noMap{9, 9}, scan{9, 9};
+        EXPECT_TRUE(KXUXGetNoMapAction(h, &noMap.first, &noMap.second) == OK && KXUXGetScanAction(h, &scan.first, &scan.second) == OK);
+        EXPECT_TRUE(scan == (c.scan ? c.after : Pair(2, 0)) && noMap == (c.scan ? Pair(1, 2) : c.after)) << (&c - cases);
+    }
+    uint8_t b = 1;
+    uint16_t u = 1;
+    uint32_t size = 77;
+    EXPECT_TRUE(KXUXGetSubByte(h, nullptr) == PAR && KXUXGetSubUni(h, nullptr) == PAR && KXUXGetCharSize(h, "A", nullptr) == PAR);
+    EXPECT_TRUE(KXUXGetCharSize(h, nullptr, &size) == PAR && size == 0);
+    // Null restores a default, KEEP_FUNCTION keeps, anything else is stored.
+    ByteNoMapFixer bf = nullptr;
+    ByteScanner bs = nullptr;
+    ByteParser bp = nullptr;
+    EXPECT_EQ(KXUXSetByteFunctions(h, nullptr, KXZByteScannerForOemEuro, KXZByteParserForOemEuro), OK);
+    EXPECT_EQ(KXUXSetByteFunctions(h, (ByteNoMapFixer)KEEP_FUNCTION, (ByteScanner)KEEP_FUNCTION, nullptr), OK);
+    EXPECT_TRUE(KXUXGetByteFunctions(h, &bf, &bs, &bp) == OK && bf == KXZNoMapByteFixer && bs == KXZByteScannerForOemEuro && bp == KXZByteParser);
+    // Every accessor refuses a wrong, unloaded or null handle first.
+    Converter unloaded{}, before;
+    unloaded.kind = CONVERTER_BYTE_UNI;
+    std::memcpy(&before, lower, sizeof before);
+    int32_t i = 0;
+    for (const auto &[bad, want] : {std::pair{lower, KIND}, std::pair{&unloaded, BAD}, std::pair{ConverterHandle{}, NUL}}) {
+        size = 77;
+        for (const int32_t got : {KXUXGetCharSize(bad, "A", &size), KXUXGetNoMapAction(bad, &i, &i), KXUXSetNoMapAction(bad, 0, 0), KXUXGetScanAction(bad, &i, &i),
+                                  KXUXSetScanAction(bad, 0, 0), KXUXGetSubByte(bad, &b), KXUXSetSubByte(bad, 1), KXUXGetSubUni(bad, &u), KXUXSetSubUni(bad, 1),
+                                  KXUXGetByteFunctions(bad, nullptr, nullptr, nullptr), KXUXSetByteFunctions(bad, nullptr, nullptr, nullptr), KXUXEnableOemEuro(bad),
+                                  KXUXGetUniFunctions(bad, nullptr, nullptr, nullptr), KXUXSetUniFunctions(bad, nullptr, nullptr, nullptr)}) {
+            EXPECT_TRUE(got == want && size == 0);
+        }
+    }
+    EXPECT_TRUE(std::memcmp(&before, lower, sizeof before) == 0 && unloaded.subByte == 0 && unloaded.byteParser == nullptr);
+    EXPECT_TRUE(KXUXUnloadConverter(h) == OK && KXUXUnloadConverter(lower) == OK);
+}
+
+// Every driver checks the handle, then its arguments; a refusal zeroes the
+// count and writes nothing but the terminator of a form that has one.
+TEST(Converter, DriversRefuseBadHandlesAndArguments) {
+    ConverterHandle bytes = nullptr, lower = nullptr;
+    ASSERT_TRUE(KXUXLoadByteUnicodeConverter(0, &bytes) == OK && KXUXLoadCaseConverter(CASE_LOWER, &lower) == OK);
+    Converter unloaded{}, collation{};
+    collation.signature = CONVERTER_SIGNATURE, collation.kind = CONVERTER_COLLATION;
+    using Call = int32_t (*)(ConverterHandle, uint16_t *, uint32_t, bool, uint32_t *);
+#define ROW(kind, term, expr, ...) {kind, term, [](ConverterHandle h, uint16_t *o, uint32_t n, bool s, uint32_t *c) { (void)o, (void)n; return expr; }, {__VA_ARGS__}}
+#define B8 (s ? "ab" : nullptr)
+#define B16 (s ? U(u"ab") : nullptr)
+#define O8 reinterpret_cast<char *>(o)
+    // Columns: null, unloaded, wrong kind; then on the right kind a null
+    // source, a null count without output, no room.
+    const struct { uint32_t kind; bool terminates; Call call; int32_t results[6]; } rows[] = {
+        ROW(1, true, KXUXLenByteToUnicode(h, o, n, B8, -1, c), NUL, BAD, KIND, PAR, PAR, FULL), ROW(1, true, KXUXLenByteToUnicodePath(h, o, n, B8, 2, c), NUL, BAD, KIND, PAR, PAR, FULL),
+        ROW(1, false, KXZLSUnicodeLength(h, B8, -1, c), NUL, BAD, KIND, PAR, PAR, 1), ROW(1, false, KXUXUnicodeToUntermByte(h, O8, n, B16, c), NUL, BAD, KIND, PAR, PAR, FULL),
+        ROW(1, true, KXUXUnicodeToByte(h, O8, n, B16, c), NUL, BAD, KIND, PAR, OK, FULL), ROW(1, false, KXZByteLength(h, B16, c), NUL, BAD, KIND, PAR, PAR, 1),
+        ROW(1, false, KXUXUnicodeToUntermBytePath(h, O8, n, B16, c), NUL, BAD, KIND, PAR, PAR, FULL), ROW(1, true, KXUXUnicodeToBytePath(h, O8, n, B16, c), NUL, BAD, KIND, PAR, OK, FULL),
+        ROW(1, false, KXZBytePathLength(h, B16, c), NUL, BAD, KIND, PAR, PAR, 1), ROW(3, true, KXUXUnicodeToCase(h, o, n, B16, c), NUL, BAD, KIND, PAR, PAR, FULL),
+        ROW(3, false, KXZCaseLength(h, B16, c), NUL, BAD, KIND, PAR, PAR, 1),
+        // No engine gives this kind a step: a record of the kind says so.
+        ROW(2, true, KXUXUnicodeToCollation(h, o, n, B16, c), NUL, BAD, KIND, PAR, NA, NA), ROW(2, false, KXZCollationLength(h, B16, c), NUL, BAD, KIND, PAR, PAR, 1),
+        ROW(4, true, KXUXUnicodeToNormalized(h, o, n, B16, c), NUL, BAD, KIND, PAR, NA, NA), ROW(4, false, KXZNormalizedLength(h, B16, c), NUL, BAD, KIND, PAR, PAR, 1)};
+    Converter normalize = collation;
+    normalize.kind = CONVERTER_NORMALIZE;
+    for (const auto &r : rows) {
+        const ConverterHandle right = r.kind == 1 ? bytes : r.kind == 3 ? lower : r.kind == 2 ? &collation : &normalize;
+        const ConverterHandle handles[] = {nullptr, &unloaded, r.kind == 1 ? lower : bytes, right, right, right};
+        for (int i = 0; i < 6; ++i) {
+            if (r.results[i] == 1) continue;
+            Guarded<uint16_t> out(i == 5 ? 0 : 4);
+            uint32_t count = 77;
+            EXPECT_EQ(r.call(handles[i], i == 4 ? nullptr : out.data(), out.size(), i != 3, i == 4 ? nullptr : &count), r.results[i]) << (&r - rows) << " " << i;
+            EXPECT_TRUE(count == (i == 4 ? 77u : 0u) && out.intact() && (i >= 4 || (r.terminates ? (out[0] & 0xFF) == 0 : out[0] == out.kFill)));
+        }
+    }
+    uint32_t count = 77;
+    EXPECT_TRUE(KXUXLenByteToUnicode(bytes, nullptr, 0, "ab", -2, &count) == PAR && count == 0);
+    EXPECT_TRUE(KXUXUnloadConverter(bytes) == OK && KXUXUnloadConverter(lower) == OK);
+}
+
+// Written out by hand: kept characters, two code points from one sequence,
+// "[" as the end of a character, sequences no byte completes.
+TEST(Converter, KeptAndCutCharacters) {
+    const struct { const char *locale; std::string bytes; int32_t length; std::u16string text; uint32_t size; int32_t result; } cases[] = {
+        {"vi_VN.TCVN5712-1", "ab", -1, u"ab", 10, OK}, {"vi_VN.CP1258", "a\xEC" "b", 3, u"\u00E1b", 10, OK},
+        {"he_IL.CP1255", "a\xE5\xEF\x22", 4, u"a\u05D5\u05DF\"", 10, OK}, {"zh_HK.BIG5-HKSCS", "\x88\x62xy", -1, u"\u00CA\u0304xy", 10, OK},
+        {"zh_HK.BIG5-HKSCS", "\x88\x62", 2, u"", 2, FULL}, {"zh_HK.BIG5-HKSCS", "\x88\x62", 2, u"\u00CA\u0304", 3, OK},
+        {"ja_JP.EUC-JISX0213", "\xAB\xC9x", -1, u"\u0254\u0301x", 10, OK}, {"ja_JP.SHIFT_JISX0213", "\x86\x63", 2, u"\u00E6\u0300", 10, OK},
+        {"ja_JP.SHIFT_JIS", "\x83\x5B\x32\x30\x41\x43\x5D", 7, u"\u30BC20AC]", 10, OK}, {"zh_TW.BIG5", "\xA4[20AC]", -1, u"\u4E4520AC]", 10, OK},
+        {"ja_JP.SHIFT_JIS", "a[0041]\x83", -1, u"aA\uFFFD", 10, OK}, {"zh_CN.GB18030", "A\x81\x30\x0A", 4, u"A\uFFFD0\n", 10, OK},
+        {"en_US.UTF-8", "a\xE4\xB8[0041]", -1, u"a\uFFFD\uFFFDA", 10, OK}, {"ja_JP.EUC-JP", "\xA4\xA2[00E9]\x8E", -1, u"\u3042\u00E9\uFFFD", 10, OK}};
+    ConverterHandle h = nullptr;
+    ASSERT_EQ(KXUXLoadByteUnicodeConverter(0, &h), OK);
+    for (const auto &c : cases) {
+        LocaleScope scope(c.locale);
+        Guarded<uint16_t> out(c.size);
+        uint32_t count = kUnset, needed = kUnset;
+        EXPECT_EQ(KXUXLenByteToUnicode(h, out.data(), c.size, c.bytes.c_str(), c.length, &count), c.result) << (&c - cases);
+        EXPECT_TRUE(qtest::S16(out.data(), count) == c.text && out[count] == 0 && out.intact()) << (&c - cases);
+        EXPECT_TRUE(KXZLSUnicodeLength(h, c.bytes.c_str(), c.length, &needed) == OK && (c.result != OK || needed == c.text.size()));
+    }
+    const struct { const char *locale; std::u16string text; std::string bytes; } back[] = {
+        {"ja_JP.EUC-JISX0213", u"\u3044\u304F\u3064\u304B", "\xA4\xA4\xA4\xAF\xA4\xC4\xA4\xAB"}, {"ja_JP.SHIFT_JISX0213", u"\u304B\u0E01", "\x82\xA9[0E01]"},
+        {"ja_JP.EUC-JISX0213", u"\u304B\u309A", "\xA4\xF7"}, {"zh_HK.BIG5-HKSCS", u"S\u00EA\u015Fem", "S\x88\xA7[015F]em"},
+        {"zh_HK.BIG5-HKSCS", u"\u00CA\u0304", "\x88\x62"}, {"de_DE.ISO-8859-1", u"\\\u20A9\u00E9", "\\[20A9]\xE9"}};
+    for (const auto &c : back) {
+        LocaleScope scope(c.locale);
+        Guarded<char> out(20);
+        uint32_t count = kUnset;
+        EXPECT_TRUE(KXUXUnicodeToByte(h, out.data(), 20, U(c.text), &count) == OK && std::string(out.data(), count) == c.bytes && out.intact()) << (&c - back);
+    }
+    KXUXUnloadConverter(h);
+}
+
+// Look-alikes the sweep's texts do not hold: only "0"-"9" and "A"-"F", the
+// whole escape inside the length, nothing read past a NUL.
+TEST(Converter, ScannersFindOnlyWholeEscapes) {
+    const struct { std::string text; int32_t length, byteAt, unitAt; } cases[] = {
+        {"[00E9]", -1, 0, -1}, {"[00e9]", -1, -1, -1}, {"[0G00]", -1, -1, -1}, {"[ 0E9]", -1, -1, -1}, {"ab[0041]", 7, -1, -1},
+        {"[[0041]", -1, 1, -1}, {"[00\0" "41]"s, 7, -1, -1}, {"x[7F]", -1, -1, 1}, {"[7f]", -1, -1, -1}, {"[7G]", -1, -1, -1},
+        {"[7F]", 3, -1, -1}, {"[[FF]", -1, -1, 1}, {"[7\0F]"s, 5, -1, -1}, {"[9A]x[9@0A]", -1, -1, 0}};
+    for (const auto &c : cases) {
+        const std::u16string units = qtest::Widen(c.text);
+        const char *b = KXZByteScanner(nullptr, c.text.c_str(), c.length);
+        const uint16_t *u = KXZUniScanner(nullptr, U(units), c.length);
+        EXPECT_EQ(b == nullptr ? -1 : b - c.text.c_str(), c.byteAt) << (&c - cases);
+        EXPECT_EQ(u == nullptr ? -1 : u - U(units), c.unitAt) << (&c - cases);
+    }
+}
+
+// A callback that switches the locale mid-call: what follows is read in the
+// new locale (no memo of libc's answers outlives it).
+const char *g_switchTo = nullptr;
+int32_t SwitchingUniFixer(ConverterHandle h, char *out, uint32_t space, uint32_t *produced, const uint16_t *units, uint32_t n) {
+    if (g_switchTo != nullptr) setlocale(LC_ALL, g_switchTo), g_switchTo = nullptr;
+    return KXZNoMapUniFixer(h, out, space, produced, units, n);
+}
+int32_t SwitchingByteFixer(ConverterHandle h, uint16_t *out, uint32_t space, uint32_t *produced, const char *bytes, uint32_t n) {
+    if (g_switchTo != nullptr) setlocale(LC_ALL, g_switchTo), g_switchTo = nullptr;
+    return KXZNoMapByteFixer(h, out, space, produced, bytes, n);
+}
+
+TEST(Converter, ACallbackChangesTheLocaleMidCall) {
+    for (const auto &[from, to] : {std::pair{"ja_JP.EUC-JP", "ru_RU.CP1251"}, {"ru_RU.CP1251", "ja_JP.EUC-JP"}, {"en_US.UTF-8", "ja_JP.EUC-JP"}}) {
+        LocaleScope scope(from);
+        ConverterHandle h = nullptr;
+        ASSERT_TRUE(KXUXLoadByteUnicodeConverter(0, &h) == OK && KXUXSetNoMapAction(h, NOMAP_FIXER, NOMAP_FIXER) == OK);
+        ASSERT_TRUE(KXUXSetUniFunctions(h, SwitchingUniFixer, nullptr, nullptr) == OK && KXUXSetByteFunctions(h, SwitchingByteFixer, nullptr, nullptr) == OK);
+        // Letters both locales write, differently, around a refused unit or byte.
+        std::u16string half;
+        for (int i = 0; i < 150; ++i) half += u"\u0416\u0451";
+        std::u16string wantBytes, wantUnits, first;
+        qref::UnitsToBytes(U(half + char16_t(0xDC00)), false, NOMAP_FIXER, 0, false, wantBytes);
+        qref::UnitsToBytes(U(half), false, NOMAP_FIXER, 0, false, first);
+        const std::string bytes = std::string(first.begin(), first.end()) + (from[0] == 'r' ? "\x98" : "\xFF") + std::string(first.begin(), first.end());
+        qref::BytesToUnits(bytes.c_str(), static_cast<int32_t>(first.size() + 1), NOMAP_FIXER, 0, false, wantUnits);
+        setlocale(LC_ALL, to);
+        qref::UnitsToBytes(U(half), false, NOMAP_FIXER, 0, false, wantBytes);
+        qref::BytesToUnits(bytes.c_str() + first.size() + 1, -1, NOMAP_FIXER, 0, false, wantUnits);
+        setlocale(LC_ALL, from);
+        for (bool measure : {false, true}) {
+            Guarded<char> out(static_cast<uint32_t>(wantBytes.size()) + 1);
+            Guarded<uint16_t> units(static_cast<uint32_t>(wantUnits.size()) + 1);
+            uint32_t count = kUnset, unitCount = kUnset;
+            g_switchTo = to;
+            EXPECT_EQ(KXUXUnicodeToByte(h, measure ? nullptr : out.data(), out.size(), U(half + char16_t(0xDC00) + half), &count), OK);
+            setlocale(LC_ALL, from), g_switchTo = to;
+            EXPECT_EQ(KXUXByteToUnicode(h, measure ? nullptr : units.data(), units.size(), bytes.c_str(), &unitCount), OK);
+            setlocale(LC_ALL, from);
+            EXPECT_TRUE(count == wantBytes.size() && unitCount == wantUnits.size() && out.intact() && units.intact()) << from << measure;
+            EXPECT_TRUE(measure || (std::string(out.data(), count) == std::string(wantBytes.begin(), wantBytes.end()) && qtest::S16(units.data(), unitCount) == wantUnits));
+        }
+        KXUXUnloadConverter(h);
+    }
+}
+
+}  // namespace
