@@ -39,7 +39,7 @@ const uint16_t *At(const uint16_t *base, size_t i) { return i == std::u16string:
 }  // namespace
 
 void TableHandleBytes(const std::string &bytes, uint32_t variant) {
-    uint32_t v = Mix(variant);
+    uint32_t v = Mix(variant), count = kUnset;
     const uint16_t kSubs[] = {0, u'?', 0xFFFD}, sub = kSubs[Take(v, 3)];
     const char *text = bytes.c_str();
     const uint32_t full = std::min<uint32_t>(static_cast<uint32_t>(std::strlen(text)) + 1, qref::kMaxOut);
@@ -51,7 +51,6 @@ void TableHandleBytes(const std::string &bytes, uint32_t variant) {
     const bool counted = Take(v, 4) != 0;
     Say("table_handle", variant, bytes);
     Guarded<uint16_t> out(size);
-    uint32_t count = kUnset;
     const int32_t r = KXLocalToUnicode(variant * 2654435761u, out.data(), size, text, sub, counted ? &count : nullptr);
     const uint32_t n = m.out.size;
     QCHECK(out.intact()) && QCHECK(r == want) && QCHECK(count == (counted ? n + 1 : kUnset)) &&
@@ -201,12 +200,13 @@ void Unistr(const std::u16string &units, uint32_t variant) {
     Say("unistr", variant, units);
 
     QCHECK(unilen(S) == ls) && QCHECK(unisize(S) == 2 * ls + 2);
-    Guarded<uint16_t> cpy(ls + 1), pcpy(ls + 1), ncpy(n > 0 ? std::min<size_t>(n, ls + 1) : 0);
+    Guarded<uint16_t> cpy(ls + 1), pcpy(ls + 1), ncpy(ls + 1);
     QCHECK(unicpy(cpy.data(), S) == cpy.data()) && QCHECK(Holds(cpy, s));
     QCHECK(unipcpy(pcpy.data(), S) == pcpy.data() + ls) && QCHECK(Holds(pcpy, s));
     // At most n units; a terminator only where the source ended first.
+    const bool ended = n > 0 && static_cast<size_t>(n) > ls;
     QCHECK(unincpy(ncpy.data(), S, n) == ncpy.data()) && QCHECK(std::equal(S, S + k, ncpy.data())) &&
-        QCHECK(n <= 0 || static_cast<size_t>(n) <= ls || ncpy[ls] == 0) && QCHECK(ncpy.intact());
+        QCHECK(!ended || ncpy[ls] == 0) && QCHECK(ncpy.untouchedFrom(k + ended) && ncpy.intact());
     const std::u16string joined = t + s, njoined = t + s.substr(0, k);
     Guarded<uint16_t> cat(joined.size() + 1), ncat(joined.size() + 1);
     std::copy(T, T + t.size() + 1, cat.data()), std::copy(T, T + t.size() + 1, ncat.data());
