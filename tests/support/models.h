@@ -268,11 +268,124 @@ inline int32_t UnitsToBytes(const uint16_t *src, bool path, int32_t action, uint
 
 // ==== table handle, UTF-8 ====
 
+// KXLocalToUnicode: a rejected byte is one substitute and a fresh state, a
+// character above U+FFFF one substitute for all its bytes; what libc keeps
+// comes out before a refusal and at the end. r.out holds the units.
+inline int32_t TableToUnits(const char *s, uint16_t sub, uint32_t room, Result &r) {
+    size_t left = std::strlen(s);
+    std::mbstate_t state{};
+    bool kept = true;
+    while (*s != 0 && r.out.size < room) {
+        const std::mbstate_t before = state;
+        wchar_t wide = kNoWide;
+        size_t n = Decode(&wide, s, left, state);
+        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2) || wide == 0 || (n == 0 && wide == kNoWide)) {
+            state = before;
+            if (!(kept = FlushDecoded(state, room, r))) break;
+            if (sub == 0) return LOC_E_NO_MAP;
+            if (r.out.size == room) break;
+            state = {};
+            wide = sub;
+            n = 1;
+        } else if (wide == kNoWide) {
+            s += n, left -= n;
+            continue;
+        } else if (static_cast<uint32_t>(wide) > 0xFFFF) {
+            if (sub == 0) return LOC_E_NO_MAP;
+            wide = sub;
+        }
+        r.out.push_back(static_cast<uint16_t>(wide));
+        s += n, left -= n;
+    }
+    if (kept) kept = FlushDecoded(state, room, r);
+    return *s != 0 || !kept ? LOC_E_BUFFER_TOO_SMALL : 0;
+}
+
+// KXUnicodeToLocal: unit by unit, no character cut; r.out holds the bytes.
+inline int32_t TableToBytes(const uint16_t *u, uint8_t sub, uint32_t room, Result &r) {
+    std::mbstate_t state{};
+    bool kept = true;
+    for (; *u != 0 && r.out.size < room; ++u) {
+        const std::mbstate_t before = state;
+        char scratch[MB_LEN_MAX];
+        size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(*u), &state);
+        if (n == static_cast<size_t>(-1)) {
+            state = before;
+            if (!(kept = FlushEncoded(state, room, r))) break;
+            if (sub == 0) return LOC_E_NO_MAP;
+            if (r.out.size == room) break;
+            state = {};
+            scratch[0] = static_cast<char>(sub);
+            n = 1;
+        } else if (n > room - r.out.size) {
+            state = before;
+            break;
+        }
+        for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
+    }
+    if (kept) kept = FlushEncoded(state, room, r);
+    return *u != 0 || !kept ? LOC_E_BUFFER_TOO_SMALL : 0;
+}
+
+// UTF-8 as the rule reads: a lead, its continuation bytes, and a value that
+// needs that many bytes. Length 1 to 3, or LOC_E_BAD_UTF8.
+inline int Utf8Class(const unsigned char *b) {
+    auto cont = [](unsigned c) { return c >= 0x80 && c <= 0xBF; };
+    if (b[0] < 0x80) return 1;
+    if (b[0] >= 0xC0 && b[0] < 0xE0 && cont(b[1]))
+        return ((b[0] & 0x1F) << 6 | (b[1] & 0x3F)) >= 0x80 ? 2 : LOC_E_BAD_UTF8;
+    if (b[0] >= 0xE0 && b[0] < 0xF0 && cont(b[1]) && cont(b[2]))
+        return ((b[0] & 0x0F) << 12 | (b[1] & 0x3F) << 6 | (b[2] & 0x3F)) >= 0x800 ? 3 : LOC_E_BAD_UTF8;
+    return LOC_E_BAD_UTF8;
+}
+
+// The units before the first malformed sequence; bad is its offset or -1.
+inline long Utf8Decode(const char *text, Output &out) {
+    const auto *b = reinterpret_cast<const unsigned char *>(text);
+    for (long i = 0; b[i] != 0;) {
+        const int n = Utf8Class(b + i);
+        if (n < 0) return i;
+        const unsigned v = n == 1 ? b[i] : n == 2 ? (b[i] & 0x1F) << 6 | (b[i + 1] & 0x3F)
+                                                  : (b[i] & 0x0F) << 12 | (b[i + 1] & 0x3F) << 6 | (b[i + 2] & 0x3F);
+        out.push_back(static_cast<uint16_t>(v));
+        i += n;
+    }
+    return -1;
+}
+
+inline std::string Utf8Encode(const uint16_t *u) {
+    std::string s;
+    for (; *u != 0; ++u) {
+        if (*u < 0x80) s += static_cast<char>(*u);
+        else if (*u < 0x800) s += {static_cast<char>(0xC0 + *u / 64), static_cast<char>(0x80 + *u % 64)};
+        else s += {static_cast<char>(0xE0 + *u / 4096), static_cast<char>(0x80 + *u / 64 % 64), static_cast<char>(0x80 + *u % 64)};
+    }
+    return s;
+}
+
 
 // ==== multibyte helpers, locale services ====
 
 
 // ==== UTF-16 strings, case ====
+
+// unicmp and friends over at most n units, optionally towlower'ed: the
+// difference of the first differing units, unsigned.
+inline int32_t UniCompare(const uint16_t *a, const uint16_t *b, uint64_t n, bool fold) {
+    for (uint64_t i = 0; i < n; ++i) {
+        const int32_t x = fold ? static_cast<uint16_t>(std::towlower(a[i])) : a[i];
+        const int32_t y = fold ? static_cast<uint16_t>(std::towlower(b[i])) : b[i];
+        if (x != y || a[i] == 0) return x - y;
+    }
+    return 0;
+}
+
+inline bool UniIn(uint16_t c, const uint16_t *set) {
+    for (; *set != 0; ++set) {
+        if (*set == c) return true;
+    }
+    return false;
+}
 
 
 }  // namespace qref

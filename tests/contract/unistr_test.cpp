@@ -1,0 +1,45 @@
+// uni* strings: the tokeniser's saved position and the C locale's folding,
+// which the sweep's single calls do not show.
+#include <quemba/unistr.h>
+
+#include "qtest.h"
+
+namespace {
+
+using namespace qtest;
+
+uint16_t *M(std::u16string &s) { return reinterpret_cast<uint16_t *>(&s[0]); }
+
+// Death-test suites run first, so nothing has been tokenised yet.
+TEST(UniTokDeathTest, NullBeforeAnyTokenisationGivesNull) {
+    EXPECT_EXIT(std::exit(unitok(nullptr, U(u",")) == nullptr ? 0 : 1), testing::ExitedWithCode(0), "");
+}
+
+// The text is cut in place; a later call may bring other delimiters; a new
+// string forgets the old one.
+TEST(UniTok, KeepsItsPositionAcrossCalls) {
+    std::u16string text = u"a,b;c", other = u"x y";
+    EXPECT_EQ(unitok(M(text), U(u",")), M(text));
+    EXPECT_EQ(unitok(nullptr, U(u";")), M(text) + 2);
+    EXPECT_EQ(text, std::u16string(u"a\0b\0c", 5));
+    EXPECT_EQ(unitok(M(other), U(u" ")), M(other));
+    EXPECT_EQ(unitok(nullptr, U(u" ")), M(other) + 2);
+    EXPECT_EQ(unitok(nullptr, U(u" ")), nullptr);
+    EXPECT_EQ(unitok(nullptr, U(u" ")), nullptr);
+}
+
+// Differences of unsigned units; C folds ASCII only and '[' lies between
+// 'Z' and 'a'.
+TEST(UniCompare, Examples) {
+    const struct { const char *locale; const char16_t *a, *b; int32_t cmp, icmp; } rows[] = {
+        {kC, u"\x00C4", u"\x00E4", -32, -32}, {kC, u"Q", u"q", -32, 0},  {kC, u"[", u"a", -6, -6},
+        {kC, u"\xFFFF", u"a", 0xFFFF - 'a', 0xFFFF - 'a'}, {kUtf8, u"\x00C4", u"\x00E4", -32, 0}, {kUtf8, u"ab", u"a", 'b', 'b'},
+    };
+    for (const auto &row : rows) {
+        LocaleScope scope(row.locale);
+        EXPECT_EQ(unicmp(U(row.a), U(row.b)), row.cmp) << (&row - rows);
+        EXPECT_EQ(uniicmp(U(row.a), U(row.b)), row.icmp) << (&row - rows);
+    }
+}
+
+}  // namespace
