@@ -160,6 +160,11 @@ TEST(Collation, PassThroughAndCountedExamples) {
     EXPECT_TRUE(KXLstrcoll("a", "B") < 0 && KXstrncoll("\xC3\xA9x", "\xC3\xA9y", 1) == 0);
     EXPECT_TRUE(KXstrncoll("ab", "abc", 5) == -1 && KXstrncoll("abc", "ab", 5) == 1 && KXstrncoll("a", "b", 0) == 0);
     EXPECT_EQ(KXstrncoll("a\xFF" "x", "a\xFF" "y", 5), -1);  // after a bad sequence: bytes
+    // Transforms order like the collation, and fit when sized by a query.
+    Guarded<char> xa(KXLstrxfrm(nullptr, "a", 0) + 1), xb(KXLstrxfrm(nullptr, "B", 0) + 1), small(2);
+    EXPECT_TRUE(KXLstrxfrm(xa.data(), "a", xa.size()) == xa.size() - 1 && KXLstrxfrm(xb.data(), "B", xb.size()) == xb.size() - 1);
+    EXPECT_TRUE(std::strcmp(xa.data(), xb.data()) < 0 && KXLstrxfrm(small.data(), "abcdef", 2) == KXLstrxfrm(nullptr, "abcdef", 0));
+    EXPECT_TRUE(xa.intact() && xb.intact() && small.intact());
     struct tm t = {};
     t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_wday = 2;
     Guarded<char> day(16), tight(10);
