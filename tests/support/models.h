@@ -23,6 +23,8 @@
 #include <cwctype>
 #include <string>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace qref {
 
@@ -365,6 +367,81 @@ inline std::string Utf8Encode(const uint16_t *u) {
 
 
 // ==== multibyte helpers, locale services ====
+
+// The character at p, as mbrtowc reads at most limit bytes: 0 at the
+// terminator, -1 invalid, -2 incomplete. A charset that holds a character
+// until it has seen the next takes it alone: the shortest prefix it reads.
+inline int32_t CharLen(const char *p, size_t limit = 16) {
+    std::mbstate_t st{};
+    const size_t whole = std::mbrtowc(nullptr, p, limit, &st);
+    for (size_t k = 1; k < whole && whole <= limit; ++k) {
+        st = {};
+        const size_t r = std::mbrtowc(nullptr, p, k, &st);
+        if (r != static_cast<size_t>(-2)) return static_cast<int32_t>(r);
+    }
+    return static_cast<int32_t>(whole);
+}
+
+// Where each whole character of s starts, then where the walk stopped:
+// at the terminator or at a bad sequence.
+inline void Walk(const char *s, std::vector<uint32_t> &at) {
+    at.assign(1, 0);
+    for (int32_t n; (n = CharLen(s + at.back())) > 0;) at.push_back(at.back() + static_cast<uint32_t>(n));
+}
+
+// KXPrevChar as an offset: the character that holds byte pos-1, or 0.
+inline uint32_t PrevAt(const std::vector<uint32_t> &at, size_t pos) {
+    const auto i = std::lower_bound(at.begin() + 1, at.end(), pos);
+    return pos == 0 || i == at.end() ? 0 : *(i - 1);
+}
+
+// KXstrncoll: character pairs through strcoll, bytes after a bad sequence.
+inline int32_t StrnColl(const char *a, const char *b, uint32_t n) {
+    for (; n != 0; --n) {
+        if (*a == 0 || *b == 0) return (*a != 0) - (*b != 0);
+        int32_t la = 1, lb = 1;
+        if (MB_CUR_MAX > 1 && ((la = CharLen(a)) < 0 || (lb = CharLen(b)) < 0)) {
+            const int c = std::strcmp(a, b);
+            return (c > 0) - (c < 0);
+        }
+        char ca[24] = {}, cb[24] = {};
+        std::memcpy(ca, a, static_cast<size_t>(la));
+        std::memcpy(cb, b, static_cast<size_t>(lb));
+        if (const int o = std::strcoll(ca, cb)) return o;
+        a += la;
+        b += lb;
+    }
+    return 0;
+}
+
+// The UTF-16 form KXLstricmp compares: KXUToUnicode's conversion, with
+// each byte it refuses as 0xDC00 + byte and a character above U+FFFF as
+// its surrogate pair.
+inline void Utf16Form(const char *s, std::u16string &u) {
+    u.clear();
+    for (;;) {
+        const Result r = ToUnicode(s, -1, kMaxOut);
+        u.append(r.out.units, r.out.units + r.out.size);
+        s += r.consumed;
+        if (r.status == CVT_E_NO_MAP && r.noMap == 1) u += char16_t(0xDC00 | static_cast<uint8_t>(s[-1]));
+        wchar_t w = 0;
+        std::mbstate_t st{};
+        if (r.status == CVT_E_NO_MAP && r.noMap > 1 && std::mbrtowc(&w, s - r.noMap, r.noMap, &st) == r.noMap) {
+            u += char16_t(0xD800 | ((w - 0x10000) >> 10));
+            u += char16_t(0xDC00 | ((w - 0x10000) & 0x3FF));
+        }
+        if (r.status != CVT_E_NO_MAP && r.status != CVT_E_BUFFER_FULL) return;
+    }
+}
+
+// Digits of v in radix 2..36 by plain division; "" for another radix.
+inline std::string Radix(uint32_t v, int32_t radix) {
+    std::string d;
+    if (radix < 2 || radix > 36) return d;
+    do d.insert(d.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[v % static_cast<uint32_t>(radix)]);
+    while ((v /= static_cast<uint32_t>(radix)) != 0);
+    return d;
+}
 
 
 // ==== UTF-16 strings, case ====

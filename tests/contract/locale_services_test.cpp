@@ -1,0 +1,195 @@
+// Locale selection, the country information of our own locales and the
+// environment's, and the rows of the byte-string helpers the models leave
+// open: null pointers, sizes at their edges, results written out by hand.
+#include <quemba/locale_services.h>
+
+#include <langinfo.h>
+
+#include <climits>
+
+#include "qtest.h"
+
+using namespace qtest;
+using namespace std::string_literals;
+
+namespace {
+
+constexpr const char *kQz = "qz_QZ.UTF-8", *kQy = "qy_QY.UTF-8", *kDe = "de_DE.UTF-8", *kFi = "fi_FI.UTF-8";
+
+// Category 0 is every category, 1..5 one each; the others stay "C".
+TEST(SetLocale, CategoryNumbersAndRefusals) {
+    const int hosts[] = {LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_NUMERIC, LC_TIME, LC_TELEPHONE};
+    for (int32_t category = 0; category <= 5; ++category) {
+        LocaleScope scope(kC);
+        ASSERT_NE(KXLsetlocale(category, kDe), nullptr);
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(Category(hosts[i]), category == 0 || i == category - 1 ? kDe : kC) << category << " " << i;
+        }
+    }
+    LocaleScope scope(kDe);
+    EnvScope env("LANG", kFi);
+    char *id = KXLsetlocale(2, nullptr);
+    ASSERT_STREQ(id, "358");
+    EnvScope other("LANG", kUtf8);
+    for (const auto &[category, locale] : {std::pair<int32_t, const char *>{6, ""}, {-1, ""}, {INT32_MIN, "C"},
+                                           {0, "xx_NOWHERE.UTF-8"}, {5, "xx_NOWHERE"}}) {
+        EXPECT_EQ(KXLsetlocale(category, locale), nullptr) << category << " " << locale;
+        EXPECT_EQ(Category(LC_ALL), kDe);
+        EXPECT_STREQ(id, "358");
+    }
+}
+
+// The environment's telephone prefix, whatever is selected; prefixes that
+// three digits cannot hold (qz_QZ 1234, qy_QY -7) are no country.
+TEST(SetLocale, CountryIdComesFromTheEnvironment) {
+    const char *first = nullptr;
+    for (const auto &[environment, expected] : {std::pair{"POSIX", "000"}, {kUtf8, "001"}, {kDe, "049"},
+                                                 {kFi, "358"}, {kQz, "000"}, {kQy, "000"}}) {
+        LocaleScope scope(kC);
+        EnvScope env("LC_ALL", environment);
+        for (const char *selected : {"", kFi, kDe}) {
+            const char *id = KXLsetlocale(0, selected);
+            EXPECT_STREQ(id, expected) << environment << " " << selected;
+            if (first == nullptr) first = id;
+            EXPECT_EQ(id, first) << "one buffer for every answer";
+        }
+    }
+}
+
+// The record's ten texts joined by '|', then its eight one-byte fields.
+std::string Conventions(const CountryInfo &c) {
+    std::string s;
+    for (const char *text : {c.decimal_point, c.thousands_sep, c.grouping, c.int_curr_symbol, c.currency_symbol,
+                             c.mon_decimal_point, c.mon_thousands_sep, c.mon_grouping, c.positive_sign, c.negative_sign})
+        s += std::string(text) + "|";
+    return s + std::string(&c.int_frac_digits, 8);
+}
+
+// A text too long for its field keeps the whole characters (as LC_CTYPE
+// reads them) that leave room for the terminator, a grouping its whole
+// sizes. qz_QZ: 4-byte separators, "Q\u00a4\u00a4", "plus"; qy_QY:
+// "\u20ac\u20ac", groupings 3;3;3;3;3 and 3;2;2;2;2;2;2;2;2, "\u00b1\u00b1",
+// "\u2212\u2212". fi_FI's 3-byte thousands separator just fits.
+TEST(CountryInfo, NumericAndMonetaryFieldsOfTheProgramsLocale) {
+    const std::string M(8, CHAR_MAX), E("\2\2\0\1\0\1\1\1", 8), Y("\2\2\1\0\1\0\1\1", 8);
+    const struct { const char *locale, *ctype; std::string expected; } cases[] = {
+        {kC, kC, ".||0|||||0|||" + M},
+        {kDe, kDe, ",|.|3\3|EUR |\u20ac|,|.|3\3||-|" + E},
+        {kFi, kFi, ",|\u202f|3\3|EUR |\u20ac|,|\u202f|3\3||-|" + E},
+        {kQz, kQz, "||3\2|XTS |Q\u00a4|||4\2|plu|-|" + std::string("\3\1\1\2\0\1\4\3", 8)},
+        {kQy, kQy, ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\u00b1|\u2212|" + Y},
+        {kQy, kC, ".|,|3\3\3|USD ||.|,|3\2\2\2\2\2\2|||" + Y},
+        {kQy, kLatin1, ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\xc2\xb1\xc2|\u2212|" + Y},
+        // A text that fits is kept whole, whatever LC_CTYPE makes of it.
+        {kCp1251, kC, ",|\xA0|3\3|RUB |\xF0\xF3\xE1|,|\xA0|3\3||-|" + E},
+    };
+    for (const auto &c : cases) {
+        LocaleScope scope(c.locale);
+        ASSERT_NE(setlocale(LC_CTYPE, c.ctype), nullptr);
+        CountryInfo info;
+        std::memset(&info, 0xA5, sizeof info);
+        ASSERT_EQ(_KXGetCountryInfo(&info), 0);
+        EXPECT_EQ(Conventions(info), c.expected) << c.locale << " " << c.ctype;
+        EXPECT_TRUE(info.code_page == 0 && info.reserved == 0 && std::string(info.sep_2) == "/") << c.locale;
+    }
+}
+
+// qz_QZ's AM is 32 bytes (30 characters), its PM 33 bytes; a locale libc
+// does not know reads as "C", not as the program's own setting.
+TEST(CountryInfo, TelephoneAndTimeOfTheEnvironmentThenRestored) {
+    const struct { const char *variable, *locale; int32_t country; const char *am, *pm; } cases[] = {
+        {"LANG", kC, 0, "AM", "PM"}, {"LANG", kUtf8, 1, "AM", "PM"}, {"LC_ALL", kDe, 49, "", ""},
+        {"LANG", kFi, 358, "", ""}, {"LC_ALL", kQy, -7, "AM", "PM"}, {"LC_ALL", "xx_NOWHERE.UTF-8", 0, "AM", "PM"},
+        {"LC_ALL", kQz, 1234, "ante meridiem, quemba zone: \u00e4\u00f6", ""},
+    };
+    for (const auto &c : cases) {
+        LocaleScope scope(kC);
+        ASSERT_TRUE(setlocale(LC_TIME, kDe) && setlocale(LC_TELEPHONE, kFi));
+        EnvScope env(c.variable, c.locale);
+        CountryInfo info;
+        ASSERT_EQ(KXLlocaleconv(&info), &info);
+        EXPECT_EQ(info.country_code, c.country) << c.locale;
+        EXPECT_TRUE(std::string(info.am_string) == c.am && std::string(info.pm_string) == c.pm) << c.locale;
+        EXPECT_TRUE(Category(LC_TIME) == kDe && Category(LC_TELEPHONE) == kFi) << c.locale;
+        EXPECT_STREQ(nl_langinfo(_NL_TELEPHONE_INT_PREFIX), "358");
+    }
+    EXPECT_TRUE(_KXGetCountryInfo(nullptr) == -1 && KXLlocaleconv(nullptr) == nullptr);
+    uint8_t v[4] = {9, 9, 9, 9};
+    KXGetKXLOCALEVersion(&v[0], &v[1], &v[2], &v[3]);
+    EXPECT_EQ(std::string(v, v + 4), "\6\0\2\0"s);
+    KXGetKXLOCALEVersion(nullptr, nullptr, &v[0], nullptr);
+    EXPECT_EQ(v[0], 2);
+}
+
+// Null pointers and sizes at their edges; nothing written where nothing fits.
+TEST(Multibyte, EdgesAndNullPointers) {
+    for (const char *locale : {kC, kUtf8, kEucJp}) {
+        LocaleScope scope(locale);
+        Guarded<char> dest(4);
+        const char text[] = "abc";
+        EXPECT_TRUE(!KXstrncpy(dest.data(), nullptr, 3) && !KXstrncpy(nullptr, text, 3) && !KXLstrbcpy(nullptr, text, 4));
+        EXPECT_TRUE(!KXLstrbcpy(dest.data(), nullptr, 4) && KXLstrbcpy(dest.data(), text, 0) == dest.data());
+        EXPECT_TRUE(KXstrncpy(dest.data(), text, 0) == dest.data() && dest.untouchedFrom(0) && dest.intact());
+        EXPECT_TRUE(!KXNextChar(nullptr) && !KXNextChar_r(nullptr, nullptr) && !KXPrevChar(nullptr, text));
+        EXPECT_TRUE(KXPrevChar(text + 1, text) == nullptr && KXNextChar(text + 3) == text + 3);
+        EXPECT_TRUE(KXLmblen(nullptr, 4) == 0 && KXLmblen("", 1) == 0 && KXLmblen("a", 0) == -1);
+        char s[] = "abcdef";
+        EXPECT_TRUE(KXLTruncateString(s, INT32_MIN) == 0 && s[0] == 0 && std::string(s + 1, 5) == "bcdef");
+        EXPECT_TRUE(KXultoa(5, s, INT32_MIN) == s && s[0] == 0 && KXltoa(-5, s, 64) == s && s[0] == 0);
+    }
+}
+
+// Results written out by hand, against a mistake the model shares.
+TEST(Multibyte, KnownSteps) {
+    LocaleScope scope(kEucJp);
+    const char *s = "a\x8F\xB0\xA1\xA4\xA2\x8E\xB1" "b";  // a, JIS X 0212, hiragana, kana, b
+    EXPECT_TRUE(KXLmbslen(s) == 5 && KXNextChar(s + 1) == s + 4 && KXPrevChar(s, s + 6) == s + 4);
+    EXPECT_EQ(KXLmbslen("a\xA4" "Ab"), 1u);
+    char buf[] = "\xA4\xA2\xA4\xA4";
+    EXPECT_TRUE(KXLTruncateString(buf, 3) == 2 && std::string(buf) == "\xA4\xA2");
+    EXPECT_EQ(KXLstrpbrk("\xA4\xA2\xA4\xA4", "\xA2\xA4"), nullptr);  // bytes straddling two characters
+    // TCVN5712-1 holds a letter until it has seen the next: still one step.
+    LocaleScope tcvn("vi_VN.TCVN5712-1");
+    const char *ab = "ab";
+    EXPECT_TRUE(KXNextChar(ab) == ab + 1 && KXLmblen(ab, 16) == 1 && KXLmbslen(ab) == 2);
+}
+
+TEST(Collation, PassThroughAndCountedExamples) {
+    EXPECT_GT(KXLstrcoll("a", "B"), 0);  // in C
+    LocaleScope scope(kDe);
+    EXPECT_TRUE(KXLstrcoll("a", "B") < 0 && KXstrncoll("\xC3\xA9x", "\xC3\xA9y", 1) == 0);
+    EXPECT_TRUE(KXstrncoll("ab", "abc", 5) == -1 && KXstrncoll("abc", "ab", 5) == 1 && KXstrncoll("a", "b", 0) == 0);
+    EXPECT_EQ(KXstrncoll("a\xFF" "x", "a\xFF" "y", 5), -1);  // after a bad sequence: bytes
+    // Transforms order like the collation, and fit when sized by a query.
+    Guarded<char> xa(KXLstrxfrm(nullptr, "a", 0) + 1), xb(KXLstrxfrm(nullptr, "B", 0) + 1), small(2);
+    EXPECT_TRUE(KXLstrxfrm(xa.data(), "a", xa.size()) == xa.size() - 1 && KXLstrxfrm(xb.data(), "B", xb.size()) == xb.size() - 1);
+    EXPECT_TRUE(std::strcmp(xa.data(), xb.data()) < 0 && KXLstrxfrm(small.data(), "abcdef", 2) == KXLstrxfrm(nullptr, "abcdef", 0));
+    EXPECT_TRUE(xa.intact() && xb.intact() && small.intact());
+    struct tm t = {};
+    t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_wday = 2;
+    Guarded<char> day(16), tight(10);
+    EXPECT_TRUE(KXLstrftime(day.data(), day.size(), "%A", &t) == 8u && std::string(day.data()) == "Dienstag");
+    EXPECT_TRUE(KXLstrftime(tight.data(), tight.size(), "%Y-%m-%d", &t) == 0u && day.intact() && tight.intact());
+}
+
+// The difference of the first differing UTF-16 units; a byte without a
+// character is the lone low surrogate 0xDC00 + byte.
+TEST(Collation, Utf16ComparisonAndCase) {
+    const struct { const char *locale; std::string s1, s2; int32_t expected; } cases[] = {
+        {kC, "abc", "ABC", 32}, {kC, "a\x80", "a", 0xDC80}, {kCp1251, "\xFF", "\xDF", 0x44F - 0x42F},
+        {kUtf8, "\xF0\x9F\x98\x80", "\xEF\x98\x80", 0xD83D - 0xF600}, {kUtf8, "a\xC3", "a\xC3\xA9", 0xDCC3 - 0xE9},
+        {kEucJp, "\x8E\xB1", "\xFF", 0xFF71 - 0xDCFF}, {kEucJp, "\x8F\xB0\xA1", "\xA4\xA2", 0x4E02 - 0x3042},
+    };
+    for (const auto &c : cases) {
+        LocaleScope scope(c.locale);
+        EXPECT_EQ(KXLstricmp(c.s1.c_str(), c.s2.c_str()), c.expected) << c.locale << " " << c.s1;
+    }
+    LocaleScope scope(kCp1251);
+    char text[] = "\xFF" "a\x98" "B";
+    EXPECT_TRUE(KXLstrupr(text) == text && std::string(text) == "\xDF" "A\x98" "B");
+    char buf[34];
+    EXPECT_TRUE(std::string(KXultoa(0xFFFFFFFF, buf, 36)) == "1z141z3" && std::string(KXultoa(255, buf, 16)) == "ff");
+    EXPECT_TRUE(std::string(KXltoa(INT32_MIN, buf, 10)) == "-2147483648" && std::string(KXltoa(-1, buf, 16)) == "ffffffff");
+}
+
+}  // namespace
