@@ -49,7 +49,8 @@ while IFS='|' read -r name rc in out err cmd; do
       json:*) field=${out#json:}
         value=$("$cmake" -DFILE="$W/out" -DFIELD="${field%%=*}" -P "$here/json-field.cmake" 2>&1)
         [ "$value" = "$(bytes "${field#*=}")" ] || why+=" ${field%%=*} is '$value';" ;;
-      *) bytes "$out" | cmp -s - "$W/out" || why+=" stdout $(head -c 80 "$W/out" | od -An -tx1);" ;;
+      *) bytes "$out" | cmp - "$W/out" >"$W/cmp" 2>&1 ||
+           why+=" stdout: $(cat "$W/cmp"), ending $(tail -c 24 "$W/out" | od -An -tx1);" ;;
     esac
     if [ -n "$err" ]; then grep -qF -- "$(bytes "$err")" "$W/err" || why+=" stderr: $(cat "$W/err")"
     elif [ "$rc" = 0 ] && [ -s "$W/err" ]; then why+=" stderr: $(cat "$W/err")"; fi
