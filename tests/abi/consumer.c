@@ -40,82 +40,55 @@ IN(n_sign_posn, 55); IN(code_page, 56); IN(country_code, 60); IN(sep_1, 64); IN(
 IN(sep_4, 70); IN(reserved, 72); IN(am_string, 76); IN(pm_string, 109); IN(reserved_tail, 142);
 
 static int failures;
-
-static void expect(int cond, const char *what) {
-    if (!cond) {
-        printf("FAILED: %s\n", what);
-        ++failures;
-    }
-}
+#define EXPECT(cond) ((cond) ? (void)0 : (void)(printf("FAILED: %s\n", #cond), ++failures))
 
 int main(void) {
-    ConverterHandle h = NULL;
+    ConverterHandle h = NULL, p;
+    static Converter own; /* a record in the program's own storage, loaded in place */
     uint16_t units[16];
+    const uint16_t e_acute[] = {0x00E9, 0}, abc[] = {'a', 'b', 'c', 0}, euro[] = {0x20AC, 0};
+    const uint16_t upper[] = {'A', 'B', 0}, lower[] = {'a', 'b', 0};
     char bytes[16];
-    uint32_t consumed = 0, produced = 0, nomap = 0;
-    const uint16_t e_acute[] = {0x00E9, 0};
+    uint32_t consumed = 0, produced = 0, nomap = 0, handle = 0, codePage = 1;
+    unsigned char major = 0, minor = 9, revision = 0, build = 9;
+    CountryInfo info;
+    int i;
 
-    expect(setlocale(LC_ALL, "C") != NULL, "C locale");
-    expect(KXUXLoadByteUnicodeConverter(0, &h) == CVT_OK && h != NULL, "load byte/Unicode converter");
-    expect(KXZCheckHandle(h, CONVERTER_BYTE_UNI) == CVT_OK, "check handle");
-    expect(KXUToUnicode(0, "ab", units, -1, 16, &consumed, &produced, &nomap) == CVT_OK, "engine step to UTF-16");
-    expect(consumed == 2 && produced == 2 && units[0] == 'a' && units[1] == 'b', "engine step counts");
-    expect(KXZNoMapUniFixer(h, bytes, 6, &produced, e_acute, 1) == CVT_OK, "unit escape");
-    expect(produced == 6 && memcmp(bytes, "[00E9]", 6) == 0, "unit escape text");
-    expect(KXZByteScanner(h, "x[00E9]", -1) != NULL, "escape recognised");
-    expect(KXUXResetConverter(h) == CVT_OK, "reset");
-    expect(KXUXUnloadConverter(h) == CVT_OK, "unload");
-    expect(KXZCheckHandle(KXZStandardByteUni(), 0) == CVT_E_BAD_HANDLE, "standard record starts unloaded");
-    {
-        /* A record in the program's own storage, loaded in place. */
-        static Converter own;
-        ConverterHandle p = &own;
-        expect(KXZLoadByteUnicodeConverter(850, 0, &p) == CVT_OK && p == &own, "load in place");
-        expect(own.signature == CONVERTER_SIGNATURE && own.codePage == 850 && own.subUni == 0xFFFD,
-               "in-place record fields");
-        expect(KXUXUnloadConverter(p) == CVT_OK && own.signature == 0, "unload in-place record");
-    }
+    EXPECT(setlocale(LC_ALL, "C") != NULL);
+    EXPECT(KXUXLoadByteUnicodeConverter(0, &h) == CVT_OK && h != NULL);
+    EXPECT(KXZCheckHandle(h, CONVERTER_BYTE_UNI) == CVT_OK);
+    EXPECT(KXUToUnicode(0, "ab", units, -1, 16, &consumed, &produced, &nomap) == CVT_OK);
+    EXPECT(consumed == 2 && produced == 2 && units[0] == 'a' && units[1] == 'b');
+    EXPECT(KXZNoMapUniFixer(h, bytes, 6, &produced, e_acute, 1) == CVT_OK);
+    EXPECT(produced == 6 && memcmp(bytes, "[00E9]", 6) == 0);
+    EXPECT(KXZByteScanner(h, "x[00E9]", -1) != NULL);
+    EXPECT(KXUXResetConverter(h) == CVT_OK && KXUXUnloadConverter(h) == CVT_OK);
+    EXPECT(KXZCheckHandle(KXZStandardByteUni(), 0) == CVT_E_BAD_HANDLE);
+    p = &own;
+    EXPECT(KXZLoadByteUnicodeConverter(850, 0, &p) == CVT_OK && p == &own);
+    EXPECT(own.signature == CONVERTER_SIGNATURE && own.codePage == 850 && own.subUni == 0xFFFD);
+    EXPECT(KXUXUnloadConverter(p) == CVT_OK && own.signature == 0);
 
-    {
-        /* Table-handle data objects and the uni and UTF-8 families. */
-        const uint16_t abc[] = {'a', 'b', 'c', 0};
-        const uint16_t euro[] = {0x20AC, 0};
-        char utf8[8];
-        uint32_t size = 0, handle = 0;
-        int i;
-        for (i = 0; i < 4; ++i) {
-            expect(_aUnicodeInfo[i].handle != NULL && *_aUnicodeInfo[i].handle == 0, "table slot handle word");
-            expect(_aUnicodeInfo[i].name != NULL && _aUnicodeInfo[i].name[0] == 0, "table slot name");
-        }
-        expect(_pprocUnicodeToMonocase == NULL && strUnicodeSearchPath == NULL, "data objects start empty");
-        expect(_iCodePage == 0 && _iCountryCode == 0, "integer data objects");
-        expect(KXGetMonocaseHandle(&handle) == 0 && handle == 0xFFFFFFFFu, "table handle");
-        expect(unilen(abc) == 3 && unichr(abc, 'c') == abc + 2, "uni functions");
-        expect(KXLUnicodeToUTF8(euro, sizeof utf8, utf8, &size) == 0 && size == 4, "to UTF-8");
-        expect(memcmp(utf8, "\xE2\x82\xAC", 4) == 0, "UTF-8 bytes");
-    }
+    /* Table-handle data objects and the uni and UTF-8 families. */
+    for (i = 0; i < 4; ++i)
+        EXPECT(*_aUnicodeInfo[i].handle == 0 && _aUnicodeInfo[i].name[0] == 0);
+    EXPECT(_pprocUnicodeToMonocase == NULL && strUnicodeSearchPath == NULL && _iCodePage == 0 && _iCountryCode == 0);
+    EXPECT(KXGetMonocaseHandle(&handle) == 0 && handle == 0xFFFFFFFFu);
+    EXPECT(unilen(abc) == 3 && unichr(abc, 'c') == abc + 2);
+    EXPECT(KXLUnicodeToUTF8(euro, sizeof bytes, bytes, &produced) == 0 && produced == 4);
+    EXPECT(memcmp(bytes, "\xE2\x82\xAC", 4) == 0);
 
-    {
-        CountryInfo info;
-        unsigned char major = 0, minor = 9, revision = 0, build = 9;
-        const char *id = KXLsetlocale(4, "C");
-        memset(&info, 0xA5, sizeof info);
-        expect(KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.', "country information");
-        expect((unsigned char)info.reserved_tail[0] == 0xA5, "reserved tail untouched");
-        expect(id != NULL && strlen(id) == 3, "three-digit country ID");
-        KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
-        expect(major == 6 && minor == 0 && revision == 2 && build == 0, "version 6.0.2.0");
-    }
+    memset(&info, 0xA5, sizeof info);
+    EXPECT(strlen(KXLsetlocale(4, "C")) == 3); /* a three-digit country ID */
+    EXPECT(KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.');
+    EXPECT((unsigned char)info.reserved_tail[0] == 0xA5);
+    KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
+    EXPECT(major == 6 && minor == 0 && revision == 2 && build == 0);
 
-    {
-        const uint16_t upper[] = {'A', 'B', 0}, lower[] = {'a', 'b', 0};
-        uint32_t codePage = 1;
-        expect(KXUSUnicodeToLowerCase(NULL, 0, upper, NULL) == CVT_E_NOT_INITIALISED, "shortcut before init");
-        expect(kxusuniicmp(upper, lower) == 0 && semStandard == 0, "case-blind comparison");
-        expect(KXUSGetCodePage(&codePage, NULL) == 0 && codePage == 0, "standard code page");
-        KXUSStandardUnicodeRelease();
-    }
-
-    printf("%s\n", failures == 0 ? "C consumer: all checks passed" : "C consumer: failures");
-    return failures == 0 ? 0 : 1;
+    EXPECT(KXUSUnicodeToLowerCase(NULL, 0, upper, NULL) == CVT_E_NOT_INITIALISED);
+    EXPECT(kxusuniicmp(upper, lower) == 0 && semStandard == 0);
+    EXPECT(KXUSGetCodePage(&codePage, NULL) == 0 && codePage == 0);
+    KXUSStandardUnicodeRelease();
+    printf("C consumer: %d failures\n", failures);
+    return failures != 0;
 }
