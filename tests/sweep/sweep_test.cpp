@@ -58,7 +58,8 @@ Known KnownCharacters() {
 }
 
 TEST_P(Sweep, EveryOneAndTwoByteString) {
-    const unsigned stride = qcheck::Stride(61);
+    // In a charset of single bytes a pair is two characters met alone already.
+    const unsigned stride = qcheck::Stride(61) * (MB_CUR_MAX == 1 ? 5 : 1);
     for (unsigned i = 0; i < 0x10100; i += stride) {
         const std::string s = i < 0x100 ? std::string(1, char(i)) : std::string{char((i - 0x100) >> 8), char(i)};
         if (!Run(s)) return;
@@ -84,12 +85,12 @@ TEST_P(Sweep, ThreeAndFourByteStrings) {
                 }
 }
 
-// Each BMP unit alone, then between letters and before a bracket.
+// Each BMP unit alone, and every fifth between letters and before a bracket.
 TEST_P(Sweep, EveryBmpUnit) {
     const unsigned stride = qcheck::Stride(61);
     for (uint32_t u = 1; u <= 0xFFFF; u += stride) {
         if (!Run(std::u16string(1, char16_t(u)))) return;
-        if (!Run(std::u16string{u'a', char16_t(u), u'[', char16_t(u)})) return;
+        if (u % 5 == 0 && !Run(std::u16string{u'a', char16_t(u), u'[', char16_t(u)})) return;
     }
 }
 
@@ -183,7 +184,8 @@ TEST_P(Sweep, RealText) {
         if (dir != nullptr) closedir(dir);
         return std::vector<std::u16string>(unique.begin(), unique.end());
     }();
-    const unsigned stride = qcheck::Stride(40);
+    // About 1,500 lines, evenly spread.
+    const size_t stride = qcheck::Stride(40) * (lines.size() / 1500 + 1);
     for (size_t i = 0; i < lines.size(); i += stride) {
         std::string bytes;
         std::mbstate_t state{};
