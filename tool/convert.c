@@ -619,7 +619,7 @@ static const char *const byte_order_marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "
 static size_t chunk_cut(const struct convert_options *o, const struct input *in) {
     if (in->eof) return in->length;
     switch (o->from) {
-    case ENC_LOCALE: return locale_cut(in->data, in->length, o->unescape);
+    case ENC_LOCALE: return locale_cut_fast(in->data, in->length, o->unescape);
     case ENC_UTF8: return utf8_cut(in->data, in->length);
     case ENC_UTF16LE: return utf16_cut(in->data, in->length, 0);
     case ENC_UTF16BE: return utf16_cut(in->data, in->length, 1);
