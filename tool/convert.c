@@ -12,6 +12,10 @@
 #include <string.h>
 #include <wchar.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 /* Decoding can turn one byte into four units (a "[XX]" escape). */
 #define UNIT_CAPACITY (4u * INPUT_CAPACITY + 8u)
 /* Output is gathered into blocks this large, one write each. */
@@ -274,6 +278,16 @@ static int decode_utf8(struct session *s, char *data, size_t length) {
         size_t n;
         int valid, status;
         if (c < 0x80) {
+#if defined(__SSE2__)
+            while (end - p >= 16) {
+                __m128i v = _mm_loadu_si128((const __m128i *)p);
+                if (_mm_movemask_epi8(v) != 0) break;
+                _mm_storeu_si128((__m128i *)u, _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+                _mm_storeu_si128((__m128i *)(u + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+                u += 16;
+                p += 16;
+            }
+#endif
             while (end - p >= 8) {
                 uint64_t w;
                 memcpy(&w, p, 8);
@@ -440,6 +454,18 @@ static int encode_utf8(struct session *s, size_t *stop) {
         while (i < end) {
             c = u[i];
             if (c < 0x80) {
+#if defined(__SSE2__)
+                while (end - i >= 16) {
+                    __m128i a = _mm_loadu_si128((const __m128i *)(u + i));
+                    __m128i b = _mm_loadu_si128((const __m128i *)(u + i + 8));
+                    __m128i high = _mm_set1_epi16((short)0xFF80);
+                    __m128i any = _mm_and_si128(_mm_or_si128(a, b), high);
+                    if (_mm_movemask_epi8(_mm_cmpeq_epi16(any, _mm_setzero_si128())) != 0xFFFF) break;
+                    _mm_storeu_si128((__m128i *)(o + n), _mm_packus_epi16(a, b));
+                    n += 16;
+                    i += 16;
+                }
+#endif
                 while (end - i >= 4) {
                     uint64_t w;
                     memcpy(&w, u + i, 8);
@@ -453,9 +479,13 @@ static int encode_utf8(struct session *s, size_t *stop) {
                 continue;
             }
             if (c < 0x800) {
-                o[n] = (unsigned char)(0xC0 | c >> 6);
-                o[n + 1] = (unsigned char)(0x80 | (c & 0x3F));
-                n += 2;
+                /* Runs of two-byte characters (Cyrillic, Greek, Hebrew). */
+                do {
+                    o[n] = (unsigned char)(0xC0 | c >> 6);
+                    o[n + 1] = (unsigned char)(0x80 | (c & 0x3F));
+                    n += 2;
+                } while (++i < end && (c = u[i]) >= 0x80 && c < 0x800);
+                continue;
             } else if (!is_surrogate(c)) {
                 o[n] = (unsigned char)(0xE0 | c >> 12);
                 o[n + 1] = (unsigned char)(0x80 | ((c >> 6) & 0x3F));
