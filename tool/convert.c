@@ -301,8 +301,11 @@ static int decode_utf8(struct session *s, char *data, size_t length) {
             continue;
         }
         if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-            *u++ = (uint16_t)((c & 0x1F) << 6 | (p[1] & 0x3F));
-            p += 2;
+            /* Runs of two-byte characters in one loop. */
+            do {
+                *u++ = (uint16_t)((c & 0x1F) << 6 | (p[1] & 0x3F));
+                p += 2;
+            } while (end - p >= 2 && (c = *p) >= 0xC2 && c <= 0xDF && (p[1] & 0xC0) == 0x80);
             continue;
         }
         if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80
@@ -405,6 +408,20 @@ static void hold_escape_start(struct session *s) {
     s->count = i;
 }
 
+/* The first NUL unit of units[from..limit), or limit. */
+static size_t find_nul(size_t from, size_t limit) {
+#if defined(__SSE2__)
+    while (limit - from >= 8) {
+        __m128i v = _mm_loadu_si128((const __m128i *)(units + from));
+        int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128()));
+        if (mask != 0) return from + (size_t)__builtin_ctz((unsigned)mask) / 2;
+        from += 8;
+    }
+#endif
+    while (from < limit && units[from] != 0) ++from;
+    return from;
+}
+
 static int encode_locale(struct session *s, size_t *stop) {
     /* The most bytes one unit can become: a character, an escape or the
      * substitute. */
@@ -414,9 +431,11 @@ static int encode_locale(struct session *s, size_t *stop) {
     while (i < s->count) {
         size_t end = i;
         int escaping = s->options->unmappable == UNMAP_ESCAPE;
-        while (end < s->count && end - i < piece && units[end] != 0
-               && !(escaping && is_escape_shape(s, end)))
-            ++end;
+        if (!escaping) {
+            end = find_nul(i, s->count - i < piece ? s->count : i + piece);
+        } else {
+            while (end < s->count && end - i < piece && units[end] != 0 && !is_escape_shape(s, end)) ++end;
+        }
         if (end > i) {
             int status = encode_locale_run(s, i, end, stop);
             if (status != 0) return status;
