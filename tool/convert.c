@@ -505,15 +505,15 @@ static int encode_utf8(struct session *s, size_t *stop) {
                     n += 2;
                 } while (++i < end && (c = u[i]) >= 0x80 && c < 0x800);
                 continue;
-            } else if (!is_surrogate(c)) {
+            }
+            if (is_surrogate(c)) break;
+            /* Runs of three-byte characters (CJK). */
+            do {
                 o[n] = (unsigned char)(0xE0 | c >> 12);
                 o[n + 1] = (unsigned char)(0x80 | ((c >> 6) & 0x3F));
                 o[n + 2] = (unsigned char)(0x80 | (c & 0x3F));
                 n += 3;
-            } else {
-                break;
-            }
-            ++i;
+            } while (++i < end && (c = u[i]) >= 0x800 && !is_surrogate(c));
         }
         if (i == end) continue;
         c = u[i];
@@ -581,6 +581,18 @@ static int encode_utf16(struct session *s, int big_endian, size_t *stop) {
             n = 0;
             continue;
         }
+#if defined(__SSE2__)
+        /* x86: units are little-endian in memory. */
+        while (end - i >= 8) {
+            __m128i v = _mm_loadu_si128((const __m128i *)(units + i));
+            __m128i top = _mm_and_si128(v, _mm_set1_epi16((short)0xF800));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, _mm_set1_epi16((short)0xD800))) != 0) break;
+            if (big_endian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+            _mm_storeu_si128((__m128i *)(output + n), v);
+            i += 8;
+            n += 16;
+        }
+#endif
         for (; i < end && !is_surrogate(units[i]); ++i, n += 2) {
             output[n + high] = (char)(units[i] >> 8);
             output[n + 1 - high] = (char)(units[i] & 0xFF);
