@@ -462,14 +462,15 @@ static int encode_utf8(struct session *s, size_t *stop) {
     while (i < count) {
         /* Room for every unit of the pass at three bytes, and then for
          * the widest surrogate answer (an escape). */
-        size_t room = (OUTPUT_CAPACITY - 8 - n) / 3;
-        size_t end = count - i < room ? count : i + room;
+        size_t room;
+        size_t end;
         uint16_t c;
-        if (room == 0) {
+        if (OUTPUT_CAPACITY - n < 16) {
             if (output_write(output, n) != 0) return EXIT_IO;
             n = 0;
-            continue;
         }
+        room = (OUTPUT_CAPACITY - 8 - n) / 3;
+        end = count - i < room ? count : i + room;
         while (i < end) {
             c = u[i];
             if (c < 0x80) {
@@ -572,15 +573,16 @@ static int encode_utf16(struct session *s, int big_endian, size_t *stop) {
     int high = big_endian ? 0 : 1;
     while (i < s->count) {
         /* Room for the pass at two bytes a unit, then for an escape. */
-        size_t room = (OUTPUT_CAPACITY - 12 - n) / 2;
-        size_t end = s->count - i < room ? s->count : i + room;
+        size_t room;
+        size_t end;
         uint16_t text[6];
         size_t length = 1;
-        if (room == 0) {
+        if (OUTPUT_CAPACITY - n < 16) {
             if (output_write(output, n) != 0) return EXIT_IO;
             n = 0;
-            continue;
         }
+        room = (OUTPUT_CAPACITY - 12 - n) / 2;
+        end = s->count - i < room ? s->count : i + room;
 #if defined(__SSE2__)
         /* x86: units are little-endian in memory. */
         while (end - i >= 8) {
