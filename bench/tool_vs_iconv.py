@@ -13,6 +13,7 @@ import os
 import statistics
 import subprocess
 import tempfile
+import time
 
 # locale, iconv's name for its encoding, man page languages to take text from
 LOCALES = [
@@ -49,14 +50,16 @@ def repeat_to(data, size):
 
 def run(cmd, env):
     """Wall seconds and peak RSS in KiB of one run, output discarded. GNU
-    time measures: a child forked from Python starts with Python's RSS."""
+    time gives the RSS (a child forked from Python starts with Python's);
+    its own clock counts only hundredths."""
     with open(os.devnull, "wb") as null:
-        done = subprocess.run(["/usr/bin/time", "-f", "%e %M"] + cmd, stdout=null,
+        start = time.monotonic()
+        done = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=null,
                               stderr=subprocess.PIPE, env=env, text=True)
+        elapsed = time.monotonic() - start
     if done.returncode != 0:
         raise SystemExit(f"{' '.join(cmd)} failed: {done.stderr}")
-    elapsed, rss = done.stderr.split("\n")[-2].split()
-    return float(elapsed), int(rss)
+    return elapsed, int(done.stderr.split("\n")[-2])
 
 
 def main():
@@ -105,10 +108,11 @@ def main():
                 t[3].append(qt)
         for name, _, _ in cases:
             ratios, qm, im, qt = times[name]
-            rows.append(f"| {name} | {statistics.median(ratios):.2f} | {statistics.median(qt):.2f} | "
+            rows.append(f"| {name} | {statistics.median(ratios):.2f} | {statistics.median(qt):.3f} | "
                         f"{max(qm) / 1024:.1f} | {max(im) / 1024:.1f} |")
     lines = ["# quemba convert against iconv", "",
-             f"{args.mb} MiB of system text per input, {args.runs} alternating runs each, output to /dev/null.",
+             f"{args.mb} MiB of system text per input, {args.runs} alternating runs each, output to /dev/null;"
+             " times include starting the command.",
              "Ratio: median of quemba's wall time ÷ iconv's (below 1: quemba is faster).", ""]
     lines += [f"- {note}" for note in args.note]
     lines += ["", "| Direction | quemba ÷ iconv | quemba s | quemba peak RSS MiB | iconv peak RSS MiB |",
