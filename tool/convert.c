@@ -6,16 +6,20 @@
 
 #include <quemba/converter.h>
 #include <quemba/locale_services.h>
-#include <quemba/utf8.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 /* Decoding can turn one byte into four units (a "[XX]" escape). */
 #define UNIT_CAPACITY (4u * INPUT_CAPACITY + 8u)
-#define OUTPUT_CAPACITY 65536u
+/* Output is gathered into blocks this large, one write each. */
+#define OUTPUT_CAPACITY (1u << 20)
 #define LONGEST_SUBSTITUTE 16u
 
 static uint16_t units[UNIT_CAPACITY + 1];
@@ -264,43 +268,63 @@ static void utf8_take_supplementary(struct session *s, const unsigned char *p) {
     units[s->count++] = (uint16_t)(0xDC00 + (c & 0x3FF));
 }
 
-/* Converts data[from..to), which holds only characters of one to three
- * bytes and no NUL. */
-static int utf8_convert_run(struct session *s, char *from, char *to) {
-    uint32_t size = 0;
-    char kept = *to;
-    int32_t rc;
-    *to = '\0';
-    rc = KXLUTF8ToUnicode(from, (uint32_t)(UNIT_CAPACITY - s->count) * 2u, units + s->count, &size,
-                          NULL);
-    *to = kept;
-    if (rc != 0) return library_failure("reading UTF-8", rc);
-    s->count += size / 2 - 1;
-    return 0;
-}
-
-/* The library reads runs that the tool has checked; the tool itself takes
- * NULs, four-byte characters and bad sequences. */
+/* Units of ASCII, two- and three-byte characters, read here in one pass;
+ * NULs are ASCII too. Anything else goes to utf8_sequence. */
 static int decode_utf8(struct session *s, char *data, size_t length) {
-    unsigned char *p = (unsigned char *)data, *end = p + length;
+    const unsigned char *p = (const unsigned char *)data, *end = p + length;
+    uint16_t *u = units + s->count;
     while (p < end) {
-        unsigned char *run = p;
-        size_t n = 0;
-        int valid = 0, status;
-        while (p < end && *p != 0 && (n = utf8_sequence(p, end, &valid)) < 4 && valid) p += n;
-        if (p > run && (status = utf8_convert_run(s, (char *)run, (char *)p)) != 0) return status;
-        if (p == end) break;
-        if (*p == 0) {
-            units[s->count++] = 0;
-            ++p;
-        } else if (valid) {
-            utf8_take_supplementary(s, p);
-            p += 4;
-        } else {
-            if ((status = take_malformed(s, (const char *)p, n)) != 0) return status;
-            p += n;
+        unsigned char c = *p;
+        size_t n;
+        int valid, status;
+        if (c < 0x80) {
+#if defined(__SSE2__)
+            while (end - p >= 16) {
+                __m128i v = _mm_loadu_si128((const __m128i *)p);
+                if (_mm_movemask_epi8(v) != 0) break;
+                _mm_storeu_si128((__m128i *)u, _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+                _mm_storeu_si128((__m128i *)(u + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+                u += 16;
+                p += 16;
+            }
+#endif
+            while (end - p >= 8) {
+                uint64_t w;
+                memcpy(&w, p, 8);
+                if (w & 0x8080808080808080ull) break;
+                u[0] = p[0], u[1] = p[1], u[2] = p[2], u[3] = p[3];
+                u[4] = p[4], u[5] = p[5], u[6] = p[6], u[7] = p[7];
+                u += 8;
+                p += 8;
+            }
+            while (p < end && *p < 0x80) *u++ = *p++;
+            continue;
         }
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            /* Runs of two-byte characters in one loop. */
+            do {
+                *u++ = (uint16_t)((c & 0x1F) << 6 | (p[1] & 0x3F));
+                p += 2;
+            } while (end - p >= 2 && (c = *p) >= 0xC2 && c <= 0xDF && (p[1] & 0xC0) == 0x80);
+            continue;
+        }
+        if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80
+            && (c != 0xE0 || p[1] >= 0xA0) && (c != 0xED || p[1] <= 0x9F)) {
+            *u++ = (uint16_t)((c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
+            p += 3;
+            continue;
+        }
+        s->count = (size_t)(u - units);
+        n = utf8_sequence(p, end, &valid);
+        if (valid) {
+            utf8_take_supplementary(s, p);
+        } else if ((status = take_malformed(s, (const char *)p, n)) != 0) {
+            return status;
+        }
+        p += n;
+        u = units + s->count;
     }
+    s->count = (size_t)(u - units);
     return 0;
 }
 
@@ -384,6 +408,20 @@ static void hold_escape_start(struct session *s) {
     s->count = i;
 }
 
+/* The first NUL unit of units[from..limit), or limit. */
+static size_t find_nul(size_t from, size_t limit) {
+#if defined(__SSE2__)
+    while (limit - from >= 8) {
+        __m128i v = _mm_loadu_si128((const __m128i *)(units + from));
+        int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128()));
+        if (mask != 0) return from + (size_t)__builtin_ctz((unsigned)mask) / 2;
+        from += 8;
+    }
+#endif
+    while (from < limit && units[from] != 0) ++from;
+    return from;
+}
+
 static int encode_locale(struct session *s, size_t *stop) {
     /* The most bytes one unit can become: a character, an escape or the
      * substitute. */
@@ -393,9 +431,11 @@ static int encode_locale(struct session *s, size_t *stop) {
     while (i < s->count) {
         size_t end = i;
         int escaping = s->options->unmappable == UNMAP_ESCAPE;
-        while (end < s->count && end - i < piece && units[end] != 0
-               && !(escaping && is_escape_shape(s, end)))
-            ++end;
+        if (!escaping) {
+            end = find_nul(i, s->count - i < piece ? s->count : i + piece);
+        } else {
+            while (end < s->count && end - i < piece && units[end] != 0 && !is_escape_shape(s, end)) ++end;
+        }
         if (end > i) {
             int status = encode_locale_run(s, i, end, stop);
             if (status != 0) return status;
@@ -413,70 +453,109 @@ static int encode_locale(struct session *s, size_t *stop) {
     return 0;
 }
 
-static int write_escape(uint16_t u) {
-    char text[6];
-    text[0] = '[';
-    text[1] = hex_digits[u >> 12];
-    text[2] = hex_digits[(u >> 8) & 15];
-    text[3] = hex_digits[(u >> 4) & 15];
-    text[4] = hex_digits[u & 15];
-    text[5] = ']';
-    return output_write(text, 6);
-}
-
-static int utf8_write_run(const uint16_t *run) {
-    uint32_t size = 0;
-    int32_t rc = KXLUnicodeToUTF8(run, OUTPUT_CAPACITY, output, &size);
-    if (rc != 0) return library_failure("writing UTF-8", rc);
-    return output_write(output, size - 1);
-}
-
+/* Units become UTF-8 in one pass over the chunk, into blocks of output;
+ * only surrogates leave the loop. */
 static int encode_utf8(struct session *s, size_t *stop) {
-    size_t i = 0;
-    while (i < s->count) {
-        size_t end = i;
-        uint16_t u;
-        int status = 0;
-        while (end < s->count && end - i < (OUTPUT_CAPACITY - 1) / 3 && units[end] != 0
-               && !is_surrogate(units[end]))
-            ++end;
-        if (end > i) {
-            uint16_t kept = units[end];
-            units[end] = 0;
-            status = utf8_write_run(units + i);
-            units[end] = kept;
-            if (status != 0) return status;
-            i = end;
-            continue;
+    const uint16_t *u = units;
+    unsigned char *o = (unsigned char *)output;
+    size_t i = 0, n = 0, count = s->count;
+    while (i < count) {
+        /* Room for every unit of the pass at three bytes, and then for
+         * the widest surrogate answer (an escape). */
+        size_t room;
+        size_t end;
+        uint16_t c;
+        if (OUTPUT_CAPACITY - n < 16) {
+            if (output_write(output, n) != 0) return EXIT_IO;
+            n = 0;
         }
-        u = units[i];
-        if (u == 0) {
-            status = output_write("", 1);
-        } else if (u <= 0xDBFF && i + 1 < s->count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            uint32_t c = 0x10000 + (((uint32_t)u - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            char b[4];
-            b[0] = (char)(0xF0 | c >> 18);
-            b[1] = (char)(0x80 | ((c >> 12) & 0x3F));
-            b[2] = (char)(0x80 | ((c >> 6) & 0x3F));
-            b[3] = (char)(0x80 | (c & 0x3F));
-            status = output_write(b, 4);
+        room = (OUTPUT_CAPACITY - 8 - n) / 3;
+        end = count - i < room ? count : i + room;
+        while (i < end) {
+            c = u[i];
+            if (c < 0x80) {
+#if defined(__SSE2__)
+                while (end - i >= 16) {
+                    __m128i a = _mm_loadu_si128((const __m128i *)(u + i));
+                    __m128i b = _mm_loadu_si128((const __m128i *)(u + i + 8));
+                    __m128i high = _mm_set1_epi16((short)0xFF80);
+                    __m128i any = _mm_and_si128(_mm_or_si128(a, b), high);
+                    if (_mm_movemask_epi8(_mm_cmpeq_epi16(any, _mm_setzero_si128())) != 0xFFFF) break;
+                    _mm_storeu_si128((__m128i *)(o + n), _mm_packus_epi16(a, b));
+                    n += 16;
+                    i += 16;
+                }
+#endif
+                while (end - i >= 4) {
+                    uint64_t w;
+                    memcpy(&w, u + i, 8);
+                    if (w & 0xFF80FF80FF80FF80ull) break;
+                    o[n] = (unsigned char)u[i], o[n + 1] = (unsigned char)u[i + 1];
+                    o[n + 2] = (unsigned char)u[i + 2], o[n + 3] = (unsigned char)u[i + 3];
+                    n += 4;
+                    i += 4;
+                }
+                while (i < end && u[i] < 0x80) o[n++] = (unsigned char)u[i++];
+                continue;
+            }
+            if (c < 0x800) {
+                /* Runs of two-byte characters (Cyrillic, Greek, Hebrew). */
+                do {
+                    o[n] = (unsigned char)(0xC0 | c >> 6);
+                    o[n + 1] = (unsigned char)(0x80 | (c & 0x3F));
+                    n += 2;
+                } while (++i < end && (c = u[i]) >= 0x80 && c < 0x800);
+                continue;
+            }
+            if (is_surrogate(c)) break;
+            /* Runs of three-byte characters (CJK). */
+            do {
+                o[n] = (unsigned char)(0xE0 | c >> 12);
+                o[n + 1] = (unsigned char)(0x80 | ((c >> 6) & 0x3F));
+                o[n + 2] = (unsigned char)(0x80 | (c & 0x3F));
+                n += 3;
+            } while (++i < end && (c = u[i]) >= 0x800 && !is_surrogate(c));
+        }
+        if (i == end) continue;
+        c = u[i];
+        if (c <= 0xDBFF && i + 1 < count && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+            uint32_t w = 0x10000 + (((uint32_t)c - 0xD800) << 10) + (u[i + 1] - 0xDC00u);
+            o[n] = (unsigned char)(0xF0 | w >> 18);
+            o[n + 1] = (unsigned char)(0x80 | ((w >> 12) & 0x3F));
+            o[n + 2] = (unsigned char)(0x80 | ((w >> 6) & 0x3F));
+            o[n + 3] = (unsigned char)(0x80 | (w & 0x3F));
+            n += 4;
             ++i;
         } else if (s->options->unmappable == UNMAP_STOP) {
             /* A lone surrogate has no UTF-8 form. */
+            if (output_write(output, n) != 0) return EXIT_IO;
             *stop = i;
             return EXIT_STOPPED;
         } else if (s->options->unmappable == UNMAP_ESCAPE) {
-            status = write_escape(u);
+            o[n] = '[';
+            o[n + 1] = (unsigned char)hex_digits[c >> 12];
+            o[n + 2] = (unsigned char)hex_digits[(c >> 8) & 15];
+            o[n + 3] = (unsigned char)hex_digits[(c >> 4) & 15];
+            o[n + 4] = (unsigned char)hex_digits[c & 15];
+            o[n + 5] = ']';
+            n += 6;
         } else {
-            uint16_t sub[2];
-            sub[0] = s->substitute;
-            sub[1] = 0;
-            status = utf8_write_run(sub);
+            /* The substitute is never a surrogate. */
+            c = s->substitute;
+            if (c < 0x80) {
+                o[n++] = (unsigned char)c;
+            } else if (c < 0x800) {
+                o[n++] = (unsigned char)(0xC0 | c >> 6);
+                o[n++] = (unsigned char)(0x80 | (c & 0x3F));
+            } else {
+                o[n++] = (unsigned char)(0xE0 | c >> 12);
+                o[n++] = (unsigned char)(0x80 | ((c >> 6) & 0x3F));
+                o[n++] = (unsigned char)(0x80 | (c & 0x3F));
+            }
         }
-        if (status != 0) return status;
         ++i;
     }
-    return 0;
+    return output_write(output, n) != 0 ? EXIT_IO : 0;
 }
 
 /* A surrogate without its partner, which UTF-16 output must not hold. */
@@ -490,10 +569,37 @@ static int is_lone_surrogate(const struct session *s, size_t i) {
 }
 
 static int encode_utf16(struct session *s, int big_endian, size_t *stop) {
-    size_t i, j, n = 0;
-    for (i = 0; i < s->count; ++i) {
+    size_t i = 0, j, n = 0;
+    int high = big_endian ? 0 : 1;
+    while (i < s->count) {
+        /* Room for the pass at two bytes a unit, then for an escape. */
+        size_t room;
+        size_t end;
         uint16_t text[6];
         size_t length = 1;
+        if (OUTPUT_CAPACITY - n < 16) {
+            if (output_write(output, n) != 0) return EXIT_IO;
+            n = 0;
+        }
+        room = (OUTPUT_CAPACITY - 12 - n) / 2;
+        end = s->count - i < room ? s->count : i + room;
+#if defined(__SSE2__)
+        /* x86: units are little-endian in memory. */
+        while (end - i >= 8) {
+            __m128i v = _mm_loadu_si128((const __m128i *)(units + i));
+            __m128i top = _mm_and_si128(v, _mm_set1_epi16((short)0xF800));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, _mm_set1_epi16((short)0xD800))) != 0) break;
+            if (big_endian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+            _mm_storeu_si128((__m128i *)(output + n), v);
+            i += 8;
+            n += 16;
+        }
+#endif
+        for (; i < end && !is_surrogate(units[i]); ++i, n += 2) {
+            output[n + high] = (char)(units[i] >> 8);
+            output[n + 1 - high] = (char)(units[i] & 0xFF);
+        }
+        if (i == end) continue;
         text[0] = units[i];
         if (is_lone_surrogate(s, i)) {
             if (s->options->unmappable == UNMAP_STOP) {
@@ -510,14 +616,11 @@ static int encode_utf16(struct session *s, int big_endian, size_t *stop) {
                 text[0] = s->substitute;
             }
         }
-        for (j = 0; j < length; ++j) {
-            output[n++] = (char)(big_endian ? text[j] >> 8 : text[j] & 0xFF);
-            output[n++] = (char)(big_endian ? text[j] & 0xFF : text[j] >> 8);
+        for (j = 0; j < length; ++j, n += 2) {
+            output[n + high] = (char)(text[j] >> 8);
+            output[n + 1 - high] = (char)(text[j] & 0xFF);
         }
-        if (n + 12 > OUTPUT_CAPACITY) {
-            if (output_write(output, n) != 0) return EXIT_IO;
-            n = 0;
-        }
+        ++i;
     }
     return output_write(output, n) != 0 ? EXIT_IO : 0;
 }
@@ -619,7 +722,7 @@ static const char *const byte_order_marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "
 static size_t chunk_cut(const struct convert_options *o, const struct input *in) {
     if (in->eof) return in->length;
     switch (o->from) {
-    case ENC_LOCALE: return locale_cut(in->data, in->length, o->unescape);
+    case ENC_LOCALE: return locale_cut_fast(in->data, in->length, o->unescape);
     case ENC_UTF8: return utf8_cut(in->data, in->length);
     case ENC_UTF16LE: return utf16_cut(in->data, in->length, 0);
     case ENC_UTF16BE: return utf16_cut(in->data, in->length, 1);

@@ -7,6 +7,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -158,4 +159,75 @@ size_t utf16_cut(const char *data, size_t length, int big_endian) {
         if (high >= 0xD8 && high <= 0xDB) cut -= 2;
     }
     return cut;
+}
+
+/* Whether a newline byte always stands alone in the locale's encoding: it
+ * continues no byte sequence that libc leaves incomplete, and no byte
+ * leaves libc in a kept state. A chunk may then end after any newline
+ * without scanning the characters before it. Incomplete sequences are
+ * followed byte by byte; an encoding with too many of them (GB18030's
+ * four-byte forms) is not worth the start-up and keeps the scan. */
+#define MOST_PREFIXES 4096u
+
+static int try_prefix(const char *bytes, size_t n) {
+    mbstate_t state;
+    wchar_t wide;
+    memset(&state, 0, sizeof state);
+    return (int)mbrtowc(&wide, bytes, n, &state);
+}
+
+static int newline_stands_alone(void) {
+    static char prefixes[MOST_PREFIXES][8];
+    static unsigned char lengths[MOST_PREFIXES];
+    size_t count = 0, next = 0, longest = MB_CUR_MAX;
+    mbstate_t state;
+    wchar_t wide = 0;
+    int b;
+    /* UTF-8 continuation bytes are never ASCII. */
+    if (strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return 1;
+    memset(&state, 0, sizeof state);
+    if (mbrtowc(&wide, "\n", 1, &state) != 1 || wide != L'\n' || !mbsinit(&state)) return 0;
+    if (longest > sizeof prefixes[0] - 1) return 0;
+    for (b = 1; b < 256; ++b) {
+        char c = (char)b;
+        size_t r;
+        memset(&state, 0, sizeof state);
+        r = mbrtowc(&wide, &c, 1, &state);
+        if (r == (size_t)-2) {
+            if (count == MOST_PREFIXES) return 0;
+            prefixes[count][0] = c;
+            lengths[count++] = 1;
+        } else if (r == 1 && !mbsinit(&state)) {
+            return 0;
+        }
+    }
+    while (next < count) {
+        char *p = prefixes[next];
+        size_t n = lengths[next++];
+        p[n] = '\n';
+        if (try_prefix(p, n + 1) != -1) return 0;
+        if (n + 1 >= longest) continue;
+        for (b = 1; b < 256; ++b) {
+            p[n] = (char)b;
+            if (try_prefix(p, n + 1) != -2) continue;
+            if (count == MOST_PREFIXES) return 0;
+            memcpy(prefixes[count], p, n + 1);
+            lengths[count++] = (unsigned char)(n + 1);
+        }
+    }
+    return 1;
+}
+
+size_t locale_cut_fast(const char *data, size_t length, int unescape) {
+    /* -1: not yet known. The locale is set once, before any chunk. */
+    static int alone = -1;
+    size_t p;
+    if (MB_CUR_MAX == 1) return locale_cut(data, length, unescape);
+    if (alone < 0) alone = newline_stands_alone();
+    /* A newline in the last quarter: the rest waits for the next chunk. */
+    if (alone) {
+        for (p = length; p > length - length / 4; --p)
+            if (data[p - 1] == '\n') return p;
+    }
+    return locale_cut(data, length, unescape);
 }

@@ -36,8 +36,10 @@ int run_info(int json);
 /* ---- stream.c: bounded input and checked output ---- */
 
 /* Bytes read at a time; the decoded text of one chunk stays within a few
- * times this, whatever the size of the stream. */
-#define INPUT_CAPACITY 65536u
+ * times this, whatever the size of the stream. Large enough that the
+ * library's per-call start-up (its memos of libc's answers) is paid
+ * rarely. */
+#define INPUT_CAPACITY (1u << 20)
 /* Room after the data: a terminator, and the most bytes libc may look at
  * past a character start. */
 #define INPUT_PADDING 32u
@@ -63,6 +65,9 @@ int output_write(const void *bytes, size_t n);
 /* Where a chunk may end: the longest prefix of data[0..length) holding only
  * whole characters (and, with escapes, no escape cut in two). */
 size_t locale_cut(const char *data, size_t length, int unescape);
+/* The same, found by looking back for a newline where the locale's
+ * encoding never puts one inside a character; else locale_cut. */
+size_t locale_cut_fast(const char *data, size_t length, int unescape);
 size_t utf8_cut(const char *data, size_t length);
 size_t utf16_cut(const char *data, size_t length, int big_endian);
 

@@ -464,8 +464,12 @@ public:
             const unsigned char b0 = s[i];
             uint32_t e = single_[b0];
             if (e & kOne) {
-                d[o++] = static_cast<uint16_t>(e);
-                ++i;
+                // A byte that is a character alone leads no pair, so a run
+                // of them (ASCII between CJK text) needs no pair look-ups.
+                do {
+                    d[o++] = static_cast<uint16_t>(e);
+                    ++i;
+                } while (i < n && o < room && ((e = single_[s[i]]) & kOne) != 0);
                 continue;
             }
             if (e != kLead) {
