@@ -211,9 +211,11 @@ void UnicodeToByte(const std::u16string &units, uint32_t v) {
     };
     std::u16string &whole = Scratch(), want;
     const int32_t code = Whole<char>(v, whole, call(true));
-    uint32_t again = kUnset, third = kUnset;
-    QCHECK(call(false)(nullptr, 0, &again) == code && again == whole.size() && call(true)(nullptr, 0, nullptr) == code);
-    QCHECK((path ? KXZBytePathLength : KXZByteLength)(h, src, &third) == code && third == whole.size());
+    // One of the other length-only forms agrees.
+    uint32_t again = kUnset, other = (v / 7) % 3;
+    const int32_t r = other == 0 ? call(false)(nullptr, 0, &again) : other == 1 ? (path ? KXZBytePathLength : KXZByteLength)(h, src, &again)
+                                                                   : call(true)(nullptr, 0, nullptr);
+    QCHECK(r == code && (other == 2 || again == whole.size()));
     QCHECK((form == 1 && KXZUniScannerForOemEuro(h, src, -1) != nullptr) ||
            (qref::UnitsToBytes(src, path, action, subByte, scan == SCAN_ESCAPES, want) == code && want == whole));
     CheckRooms<char>(v / 252, (v / 504) % 2 != 0, whole, code, call((v / 504) % 2 != 0));
