@@ -1,15 +1,10 @@
 // The reference models: each public behaviour as the plainest code would do
-// it, one libc call per character. The test programs, the sweep and the fuzz
-// targets all hold the library to these. No heap where a sweep calls them
-// millions of times.
-//
-// Engine steps: one mbrtowc or wcrtomb (or towupper/towlower) per character,
-// with every step's stop rules. An invalid sequence is one unmappable byte, a
+// it, one libc call per character, no heap in what the sweep calls millions
+// of times. Engine steps: an invalid sequence is one unmappable byte, a
 // character above U+FFFF is unmappable with all its bytes, so is the first
-// byte of an incomplete one at the end of a NUL-terminated source. A
-// character libc keeps in the conversion state is given back at every stop;
-// counts are reported only where nothing is kept, so a kept character that
-// does not fit takes the step back to that point.
+// byte of an incomplete one at the end of a NUL-terminated source. What libc
+// keeps in the state is given back at every stop; a kept character that does
+// not fit takes the step back to where nothing was kept.
 #pragma once
 
 #include <quemba/converter.h>
@@ -37,7 +32,6 @@ struct Output {
     uint32_t size = 0;
 
     void push_back(uint16_t u) { units[size++] = u; }
-    std::u16string str16() const { return std::u16string(units, units + size); }
     std::string bytes() const { return std::string(units, units + size); }
 };
 
@@ -47,16 +41,14 @@ struct Result {
     Output out;
 };
 
-// The checks every step makes before it converts anything; false when one
-// of them decided the result.
+// Before any character; false when that decided the result.
 inline bool Starts(bool empty, bool atNul, uint32_t space, Result &r) {
     r.consumed = r.produced = 0;
     r.status = empty ? CVT_E_SOURCE_EXHAUSTED : atNul ? CVT_OK : CVT_E_BUFFER_FULL;
     return !empty && !atNul && space != 0;
 }
 
-// The checks after each character: the count used up, the space full, the
-// terminator reached (never read past a counted source).
+// After each character (never read past a counted source).
 inline bool Ends(bool countDone, bool atNul, uint32_t space, Result &r) {
     r.status = countDone ? CVT_E_SOURCE_EXHAUSTED : atNul ? CVT_OK : CVT_E_BUFFER_FULL;
     return countDone || atNul || r.out.size == space;
