@@ -21,17 +21,11 @@ protected:
     void TearDown() override { setlocale(LC_ALL, "C"); }
 
     // False once a failure is recorded, so a broken build stops early.
-    bool Run(const std::string &bytes) {
-        for (const auto &f : Families()) {
-            if (f.bytes != nullptr) f.bytes(bytes, next_);
-        }
-        ++next_;
-        return !HasFailure();
-    }
-    bool Run(const std::u16string &units) {
-        for (const auto &f : Families()) {
-            if (f.units != nullptr) f.units(units, next_);
-        }
+    bool Run(const std::string &bytes) { return Each([&](const qcheck::Family &f) { if (f.bytes) f.bytes(bytes, next_); }); }
+    bool Run(const std::u16string &units) { return Each([&](const qcheck::Family &f) { if (f.units) f.units(units, next_); }); }
+    template <typename Call>
+    bool Each(Call call) {
+        for (const auto &f : Families()) call(f);
         ++next_;
         return !HasFailure();
     }
@@ -115,8 +109,11 @@ TEST_P(Sweep, RandomTextWithErrors) {
                 units += char16_t(c);
                 bytes += c;
             } else if (pick < 13) {
-                units += u"[00E9]";
-                bytes += "[00E9]";
+                // Escapes, and what looks like one but is not.
+                static const char *const kEscapes[] = {"[00E9]", "[00e9]", "[0G41]", "[41]", "[D800]", "[005C]"};
+                const std::string e = kEscapes[rng() % 6];
+                units += std::u16string(e.begin(), e.end());
+                bytes += e;
             } else if (pick < 15) {
                 units += char16_t(0x80 + rng() % 0xFF80);
                 bytes += char(0x80 + rng() % 0x80);
@@ -153,7 +150,7 @@ TEST_P(Sweep, LongTexts) {
 TEST_P(Sweep, RandomPaths) {
     std::mt19937 rng(3);
     const std::u16string kPieces[] = {u"/", u"\\", u"C:", u".", u"..", u"dir", u"\u00E9t\u00E9", u"\u65E5\u672C",
-                                      u"\u0416", u"[005C]", u"\uFFFF"};
+                                      u"\u0416", u"[005C]", u"[005c]", u"\u00A5", u"\u20A9", u"\uF8F7", u"\uFFFF"};
     for (int i = 0; i < 200; ++i) {
         std::u16string path;
         for (int j = rng() % 12; j > 0; --j) path += kPieces[rng() % std::size(kPieces)];
