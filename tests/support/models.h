@@ -289,14 +289,11 @@ inline int32_t TableToUnits(const char *s, uint16_t sub, uint32_t room, Result &
             state = {};
             wide = sub;
             n = 1;
-        } else if (wide == kNoWide) {
-            s += n, left -= n;
-            continue;
-        } else if (static_cast<uint32_t>(wide) > 0xFFFF) {
+        } else if (wide != kNoWide && static_cast<uint32_t>(wide) > 0xFFFF) {
             if (sub == 0) return LOC_E_NO_MAP;
             wide = sub;
         }
-        r.out.push_back(static_cast<uint16_t>(wide));
+        if (wide != kNoWide) r.out.push_back(static_cast<uint16_t>(wide));  // else a character libc keeps
         s += n, left -= n;
     }
     if (kept) kept = FlushDecoded(state, room, r);
