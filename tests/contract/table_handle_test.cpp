@@ -40,50 +40,44 @@ TEST(TableConversions, RefuseNullsAndZeroSizeWritingNothing) {
     Guarded<uint16_t> units(4);
     Guarded<char> bytes(4);
     uint32_t count = kUnset;
-    const int32_t results[] = {
-        KXLocalToUnicode(0, nullptr, 4, "a", 0, &count),      KXLocalToUnicode(0, units.data(), 0, "a", 0, &count),
-        KXLocalToUnicode(0, units.data(), 4, nullptr, 0, &count), KXUnicodeToLocal(0, nullptr, 4, U(u"a"), 0, &count),
-        KXUnicodeToLocal(0, bytes.data(), 0, U(u"a"), 0, &count), KXUnicodeToLocal(0, bytes.data(), 4, nullptr, 0, &count),
-        KXUnicodeToMonocase(0, nullptr, 4, U(u"A"), &count),  KXUnicodeToMonocase(0, units.data(), 0, U(u"A"), &count),
-        KXUnicodeToMonocase(0, units.data(), 4, nullptr, &count),
-    };
-    for (int32_t r : results) EXPECT_EQ(r, LOC_E_BAD_ARGUMENT);
-    EXPECT_EQ(count, kUnset);
-    EXPECT_TRUE(units.untouchedFrom(0) && bytes.untouchedFrom(0) && units.intact() && bytes.intact());
+    for (int32_t r : {KXLocalToUnicode(0, nullptr, 4, "a", 0, &count), KXLocalToUnicode(0, units.data(), 0, "a", 0, &count),
+                      KXLocalToUnicode(0, units.data(), 4, nullptr, 0, &count), KXUnicodeToLocal(0, nullptr, 4, U(u"a"), 0, &count),
+                      KXUnicodeToLocal(0, bytes.data(), 0, U(u"a"), 0, &count), KXUnicodeToLocal(0, bytes.data(), 4, nullptr, 0, &count),
+                      KXUnicodeToMonocase(0, nullptr, 4, U(u"A"), &count), KXUnicodeToMonocase(0, units.data(), 0, U(u"A"), &count),
+                      KXUnicodeToMonocase(0, units.data(), 4, nullptr, &count)})
+        EXPECT_EQ(r, LOC_E_BAD_ARGUMENT);
+    EXPECT_TRUE(count == kUnset && units.untouchedFrom(0) && bytes.untouchedFrom(0) && units.intact() && bytes.intact());
     EXPECT_EQ(KXUnicodeToCollation(0, units.data(), 0, U(u"a"), 0, &count), LOC_E_BUFFER_TOO_SMALL);
     EXPECT_EQ(count, 0u);
 }
 
-// A rejected byte is judged afresh after its substitute (0x82 is not the
-// rest of 0xE2 0x82); a character above U+FFFF is one substitute.
-TEST(TableConversions, LocalToUnicodeExamples) {
-    const struct { const char *locale; std::string input; uint16_t noMap; int32_t result; std::u16string output; } rows[] = {
-        {kC, "\x80x\xFF", u'?', 0, u"?x?"},                 {kC, "xy\x80", 0, LOC_E_NO_MAP, u"xy"},
-        {kLatin1, "\xE9t\x80", 0, 0, u"\x00E9t\x0080"},      {kCp1251, "\x98\xC6\x98", 0xFFFD, 0, u"\xFFFD\x0416\xFFFD"},
-        {kUtf8, "x\xE2\x82y", u'?', 0, u"x??y"},            {kUtf8, "x\xE2\x82", 0, LOC_E_NO_MAP, u"x"},
-        {kUtf8, "x\xF0\x9F\x98\x80y", u'?', 0, u"x?y"},     {kEucJp, "\xA4\xA2\x8E\xB1\x8F\xB0\xA1", 0, 0, u"\x3042\xFF71\x4E02"},
-        {kEucJp, "\xA4x\xA4\xA2", u'?', 0, u"?x\x3042"},
+// Both directions, written with the terminator. A rejected byte is judged
+// afresh after its substitute (0x82 is not the rest of 0xE2 0x82); a
+// character above U+FFFF is one substitute.
+TEST(TableConversions, Examples) {
+    const struct { const char *locale; std::string bytes; std::u16string units; uint16_t noMap; int32_t result; } toUnits[] = {
+        {kC, "\x80x\xFF", u"?x?", u'?', 0},          {kC, "xy\x80", u"xy", 0, LOC_E_NO_MAP},
+        {kLatin1, "\xE9t\x80", u"\x00E9t\x0080", 0, 0}, {kCp1251, "\x98\xC6\x98", u"\xFFFD\x0416\xFFFD", 0xFFFD, 0},
+        {kUtf8, "x\xE2\x82y", u"x??y", u'?', 0},      {kUtf8, "x\xE2\x82", u"x", 0, LOC_E_NO_MAP},
+        {kUtf8, "x\xF0\x9F\x98\x80y", u"x?y", u'?', 0}, {kEucJp, "\xA4\xA2\x8E\xB1\x8F\xB0\xA1", u"\x3042\xFF71\x4E02", 0, 0},
+        {kEucJp, "\xA4x\xA4\xA2", u"?x\x3042", u'?', 0},
+    }, toBytes[] = {
+        {kC, "x", u"x\x00E9y", 0, LOC_E_NO_MAP},     {kCp1251, "\xC6\xE6_", u"\x0416\x0436\x00E9", '_', 0},
+        {kUtf8, "x??y", u"x\xD83D\xDE00y", '?', 0},  {kEucJp, "\x8F\xAB\xB1", u"\x00E9\xFF71", 0, LOC_E_BUFFER_TOO_SMALL},
     };
-    for (const auto &row : rows) {
+    for (const auto &row : toUnits) {
         LocaleScope scope(row.locale);
         Guarded<uint16_t> out(8);
         uint32_t count = kUnset;
-        EXPECT_EQ(KXLocalToUnicode(0xFFFFFFFF, out.data(), 8, row.input.c_str(), row.noMap, &count), row.result);
-        EXPECT_EQ(S16(out.data(), count), row.output + u'\0') << (&row - rows);
+        EXPECT_EQ(KXLocalToUnicode(0xFFFFFFFF, out.data(), 8, row.bytes.c_str(), row.noMap, &count), row.result);
+        EXPECT_EQ(S16(out.data(), count), row.units + u'\0') << (&row - toUnits);
     }
-}
-
-TEST(TableConversions, UnicodeToLocalExamples) {
-    const struct { const char *locale; std::u16string input; uint8_t noMap; uint32_t size; int32_t result; std::string output; } rows[] = {
-        {kC, u"x\x00E9y", 0, 8, LOC_E_NO_MAP, "x"},        {kCp1251, u"\x0416\x0436\x00E9", '_', 8, 0, "\xC6\xE6_"},
-        {kUtf8, u"x\xD83D\xDE00y", '?', 8, 0, "x??y"},     {kEucJp, u"\x00E9\xFF71", 0, 5, LOC_E_BUFFER_TOO_SMALL, "\x8F\xAB\xB1"},
-    };
-    for (const auto &row : rows) {
+    for (const auto &row : toBytes) {  // the last with room for 4 bytes and the terminator
         LocaleScope scope(row.locale);
-        Guarded<char> out(row.size);
-        uint32_t count = kUnset;
-        EXPECT_EQ(KXUnicodeToLocal(0, out.data(), row.size, U(row.input), row.noMap, &count), row.result);
-        EXPECT_EQ(std::string(out.data(), count), row.output + '\0') << (&row - rows);
+        Guarded<char> out(8);
+        uint32_t count = kUnset, size = &row == std::end(toBytes) - 1 ? 5 : 8;
+        EXPECT_EQ(KXUnicodeToLocal(0, out.data(), size, U(row.units), uint8_t(row.noMap), &count), row.result);
+        EXPECT_EQ(std::string(out.data(), count), row.bytes + '\0') << (&row - toBytes);
     }
 }
 

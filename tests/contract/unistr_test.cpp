@@ -24,8 +24,7 @@ TEST(UniTok, KeepsItsPositionAcrossCalls) {
     EXPECT_EQ(text, std::u16string(u"a\0b\0c", 5));
     EXPECT_EQ(unitok(M(other), U(u" ")), M(other));
     EXPECT_EQ(unitok(nullptr, U(u" ")), M(other) + 2);
-    EXPECT_EQ(unitok(nullptr, U(u" ")), nullptr);
-    EXPECT_EQ(unitok(nullptr, U(u" ")), nullptr);
+    EXPECT_TRUE(unitok(nullptr, U(u" ")) == nullptr && unitok(nullptr, U(u" ")) == nullptr);
 }
 
 // Differences of unsigned units; C folds ASCII only and '[' lies between
@@ -37,8 +36,7 @@ TEST(UniCompare, Examples) {
     };
     for (const auto &row : rows) {
         LocaleScope scope(row.locale);
-        EXPECT_EQ(unicmp(U(row.a), U(row.b)), row.cmp) << (&row - rows);
-        EXPECT_EQ(uniicmp(U(row.a), U(row.b)), row.icmp) << (&row - rows);
+        EXPECT_TRUE(unicmp(U(row.a), U(row.b)) == row.cmp && uniicmp(U(row.a), U(row.b)) == row.icmp) << (&row - rows);
     }
 }
 

@@ -281,14 +281,11 @@ inline int32_t TableToUnits(const char *s, uint16_t sub, uint32_t room, Result &
             state = {};
             wide = sub;
             n = 1;
-        } else if (wide == kNoWide) {
-            s += n, left -= n;
-            continue;
-        } else if (static_cast<uint32_t>(wide) > 0xFFFF) {
+        } else if (wide != kNoWide && static_cast<uint32_t>(wide) > 0xFFFF) {
             if (sub == 0) return LOC_E_NO_MAP;
             wide = sub;
         }
-        r.out.push_back(static_cast<uint16_t>(wide));
+        if (wide != kNoWide) r.out.push_back(static_cast<uint16_t>(wide));  // else a character libc keeps
         s += n, left -= n;
     }
     if (kept) kept = FlushDecoded(state, room, r);
@@ -323,27 +320,21 @@ inline int32_t TableToBytes(const uint16_t *u, uint8_t sub, uint32_t room, Resul
 
 // UTF-8 as the rule reads: a lead, its continuation bytes, and a value that
 // needs that many bytes. Length 1 to 3, or LOC_E_BAD_UTF8.
-inline int Utf8Class(const unsigned char *b) {
+inline int Utf8Class(const unsigned char *b, unsigned *value = nullptr) {
     auto cont = [](unsigned c) { return c >= 0x80 && c <= 0xBF; };
-    if (b[0] < 0x80) return 1;
-    if (b[0] >= 0xC0 && b[0] < 0xE0 && cont(b[1]))
-        return ((b[0] & 0x1F) << 6 | (b[1] & 0x3F)) >= 0x80 ? 2 : LOC_E_BAD_UTF8;
-    if (b[0] >= 0xE0 && b[0] < 0xF0 && cont(b[1]) && cont(b[2]))
-        return ((b[0] & 0x0F) << 12 | (b[1] & 0x3F) << 6 | (b[2] & 0x3F)) >= 0x800 ? 3 : LOC_E_BAD_UTF8;
-    return LOC_E_BAD_UTF8;
+    const int n = b[0] < 0x80 ? 1 : b[0] < 0xC0 || b[0] >= 0xF0 || !cont(b[1]) ? 0 : b[0] < 0xE0 ? 2 : cont(b[2]) ? 3 : 0;
+    const unsigned v = n < 2 ? b[0] : n == 2 ? (b[0] & 0x1F) << 6 | (b[1] & 0x3F)
+                                         : (b[0] & 0x0F) << 12 | (b[1] & 0x3F) << 6 | (b[2] & 0x3F);
+    if (value != nullptr) *value = v;
+    return n == 0 || v < (n == 2 ? 0x80u : n == 3 ? 0x800u : 0u) ? LOC_E_BAD_UTF8 : n;
 }
 
 // The units before the first malformed sequence; bad is its offset or -1.
 inline long Utf8Decode(const char *text, Output &out) {
     const auto *b = reinterpret_cast<const unsigned char *>(text);
-    for (long i = 0; b[i] != 0;) {
-        const int n = Utf8Class(b + i);
-        if (n < 0) return i;
-        const unsigned v = n == 1 ? b[i] : n == 2 ? (b[i] & 0x1F) << 6 | (b[i + 1] & 0x3F)
-                                                  : (b[i] & 0x0F) << 12 | (b[i + 1] & 0x3F) << 6 | (b[i + 2] & 0x3F);
-        out.push_back(static_cast<uint16_t>(v));
-        i += n;
-    }
+    unsigned v = 0;
+    for (long i = 0, n; b[i] != 0; i += n, out.push_back(static_cast<uint16_t>(v)))
+        if ((n = Utf8Class(b + i, &v)) < 0) return i;
     return -1;
 }
 
@@ -356,7 +347,6 @@ inline std::string Utf8Encode(const uint16_t *u) {
     }
     return s;
 }
-
 
 // ==== multibyte helpers, locale services ====
 
@@ -435,7 +425,6 @@ inline std::string Radix(uint32_t v, int32_t radix) {
     return d;
 }
 
-
 // ==== UTF-16 strings, case ====
 
 // unicmp and friends over at most n units, optionally towlower'ed: the
@@ -448,13 +437,5 @@ inline int32_t UniCompare(const uint16_t *a, const uint16_t *b, uint64_t n, bool
     }
     return 0;
 }
-
-inline bool UniIn(uint16_t c, const uint16_t *set) {
-    for (; *set != 0; ++set) {
-        if (*set == c) return true;
-    }
-    return false;
-}
-
 
 }  // namespace qref
