@@ -12,12 +12,16 @@
 #include <vector>
 
 // True when cond holds; otherwise reports it with the input under check.
-#define QCHECK(cond) ((cond) ? true : (qcheck::Fail(__FILE__, __LINE__, #cond), false))
+#define QCHECK(cond) qcheck::Check((cond), __FILE__, __LINE__, #cond)
 
 namespace qcheck {
 
 // Defined once per program: check_gtest.cpp, or the fuzz driver.
 void Fail(const char *file, int line, const char *what);
+inline bool Check(bool ok, const char *file, int line, const char *what) {
+    if (!ok) Fail(file, line, what);
+    return ok;
+}
 
 // What is under check, printed with each failure.
 inline std::string &Context() {

@@ -409,6 +409,11 @@ inline void Utf16Form(const char *s, std::u16string &u) {
         wchar_t w = 0;
         std::mbstate_t st{};
         if (r.status == CVT_E_NO_MAP && r.noMap > 1 && std::mbrtowc(&w, s - r.noMap, r.noMap, &st) == r.noMap) {
+            if (static_cast<uint32_t>(w) > 0x10FFFF) {  // no UTF-16 for it: its first byte apart, as a bad one
+                s -= r.noMap - 1;
+                u += char16_t(0xDC00 | static_cast<uint8_t>(s[-1]));
+                continue;
+            }
             u += char16_t(0xD800 | ((w - 0x10000) >> 10));
             u += char16_t(0xDC00 | ((w - 0x10000) & 0x3FF));
         }

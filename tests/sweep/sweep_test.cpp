@@ -71,8 +71,8 @@ TEST_P(Sweep, ThreeAndFourByteStrings) {
             for (char c : kBytes) {
                 if (n++ % stride == 0 && !Run(std::string{a, b, c})) return;
             }
-    for (unsigned lead : {0x81, 0x84, 0x8E, 0x90, 0xE3, 0xFE})
-        for (unsigned second : {0x30, 0x39, 0xA1, 0xA2, 0xB0})
+    for (unsigned lead : {0x81, 0x84, 0x8E, 0x90, 0xE3, 0xF4, 0xF7, 0xFE})
+        for (unsigned second : {0x30, 0x39, 0x90, 0xA1, 0xA2, 0xB0})
             for (unsigned third : {0x81, 0xA1, 0xFE, 0x30})
                 for (unsigned fourth : {0x30, 0x39, 0xA1, 0xFE}) {
                     if (n++ % stride == 0 && !Run(std::string{char(lead), char(second), char(third), char(fourth)})) return;
