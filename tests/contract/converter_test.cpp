@@ -236,6 +236,29 @@ TEST(Converter, ScannersFindOnlyWholeEscapes) {
     }
 }
 
+// The parsers take digits as written and refuse only a NUL inside what
+// they read; the OEM Euro ones write the Euro for any other byte or unit.
+TEST(Converter, ParsersRefuseOnlyANul) {
+    const struct { const char *name; std::string in; int32_t result; uint32_t value, consumed; } rows[] = {
+        {"to unit", "[00E9]", OK, 0xE9, 6}, {"to unit", "[0\0" "E9]"s, CVT_E_NO_MAP, 0, 0},
+        {"oem to unit", "\x01", OK, 0x20AC, 1}, {"oem to unit", "[20AC]", OK, 0x20AC, 6}, {"oem to unit", "\0"s, CVT_E_NO_MAP, 0, 0},
+        {"to byte", "[E9]", OK, 0xE9, 4}, {"to byte", "[E\0]"s, CVT_E_NO_MAP, 0, 0},
+        {"oem to byte", "\x01", OK, 0xCC, 1}, {"oem to byte", "\0"s, CVT_E_NO_MAP, 0, 0}};
+    for (const auto &row : rows) {
+        const std::u16string units = qtest::Widen(row.in);
+        uint16_t unit = 0;
+        char byte = 0;
+        uint32_t produced = 0, consumed = 0, value = 0;
+        const std::string kind = row.name;
+        const int32_t r = kind == "to unit"       ? KXZByteParser(nullptr, &unit, 1, &produced, row.in.data(), &consumed)
+                          : kind == "oem to unit" ? KXZByteParserForOemEuro(nullptr, &unit, 1, &produced, row.in.data(), &consumed)
+                          : kind == "to byte"     ? KXZUniParser(nullptr, &byte, 1, &produced, U(units), &consumed)
+                                               : KXZUniParserForOemEuro(nullptr, &byte, 1, &produced, U(units), &consumed);
+        value = kind.find("unit") != std::string::npos ? unit : static_cast<uint8_t>(byte);
+        EXPECT_TRUE(r == row.result && value == row.value && consumed == row.consumed) << kind << " " << (&row - rows);
+    }
+}
+
 // A fixer that switches the locale mid-call: what follows is read in the
 // new locale (no memo of libc's answers outlives it).
 const char *g_switchTo = nullptr;
