@@ -259,6 +259,20 @@ TEST(Converter, ParsersRefuseOnlyANul) {
     }
 }
 
+// The DOS code pages that gained the Euro late get its scanners and parsers;
+// any other keeps the escapes' and only turns scanning on.
+TEST(Converter, OemEuroOnlyInTheDosCodePages) {
+    for (uint32_t page : {437u, 737u, 775u, 850u, 852u, 855u, 857u, 860u, 861u, 862u, 863u, 865u, 866u, 869u, 0u, 864u, 874u, 1252u}) {
+        ConverterHandle h = nullptr;
+        ASSERT_EQ(KXZLoadByteUnicodeConverter(page, 1, &h), OK);
+        ASSERT_EQ(KXUXEnableOemEuro(h), OK);
+        const bool dos = page >= 437 && page <= 869 && page != 864;
+        EXPECT_TRUE(h->byteScanAction == SCAN_ESCAPES && h->uniScanAction == SCAN_ESCAPES) << page;
+        EXPECT_EQ(h->uniParser == KXZUniParserForOemEuro && h->byteScanner == KXZByteScannerForOemEuro, dos) << page;
+        KXUXUnloadConverter(h);
+    }
+}
+
 // A fixer that switches the locale mid-call: what follows is read in the
 // new locale (no memo of libc's answers outlives it).
 const char *g_switchTo = nullptr;
