@@ -46,48 +46,26 @@ int main(void) {
     ConverterHandle h = NULL, p;
     static Converter own; /* a record in the program's own storage, loaded in place */
     uint16_t units[16];
-    const uint16_t e_acute[] = {0x00E9, 0}, abc[] = {'a', 'b', 'c', 0}, euro[] = {0x20AC, 0};
-    const uint16_t upper[] = {'A', 'B', 0}, lower[] = {'a', 'b', 0};
+    const uint16_t e_acute[] = {0x00E9, 0}, euro[] = {0x20AC, 0}, upper[] = {'A', 'B', 0}, lower[] = {'a', 'b', 0};
     char bytes[16];
-    uint32_t consumed = 0, produced = 0, nomap = 0, handle = 0, codePage = 1;
-    unsigned char major = 0, minor = 9, revision = 0, build = 9;
+    uint32_t consumed = 0, produced = 0, nomap = 0, handle = 0;
     CountryInfo info;
-    int i;
 
-    EXPECT(setlocale(LC_ALL, "C") != NULL);
-    EXPECT(KXUXLoadByteUnicodeConverter(0, &h) == CVT_OK && h != NULL);
-    EXPECT(KXZCheckHandle(h, CONVERTER_BYTE_UNI) == CVT_OK);
-    EXPECT(KXUToUnicode(0, "ab", units, -1, 16, &consumed, &produced, &nomap) == CVT_OK);
-    EXPECT(consumed == 2 && produced == 2 && units[0] == 'a' && units[1] == 'b');
-    EXPECT(KXZNoMapUniFixer(h, bytes, 6, &produced, e_acute, 1) == CVT_OK);
-    EXPECT(produced == 6 && memcmp(bytes, "[00E9]", 6) == 0);
-    EXPECT(KXZByteScanner(h, "x[00E9]", -1) != NULL);
-    EXPECT(KXUXResetConverter(h) == CVT_OK && KXUXUnloadConverter(h) == CVT_OK);
-    EXPECT(KXZCheckHandle(KXZStandardByteUni(), 0) == CVT_E_BAD_HANDLE);
+    EXPECT(setlocale(LC_ALL, "C") != NULL && KXUXLoadByteUnicodeConverter(0, &h) == CVT_OK);
+    EXPECT(KXUToUnicode(0, "ab", units, -1, 16, &consumed, &produced, &nomap) == CVT_OK && produced == 2 && units[1] == 'b');
+    EXPECT(KXZNoMapUniFixer(h, bytes, 6, &produced, e_acute, 1) == CVT_OK && memcmp(bytes, "[00E9]", 6) == 0);
+    EXPECT(KXUXUnloadConverter(h) == CVT_OK && KXZCheckHandle(KXZStandardByteUni(), 0) == CVT_E_BAD_HANDLE);
     p = &own;
-    EXPECT(KXZLoadByteUnicodeConverter(850, 0, &p) == CVT_OK && p == &own);
-    EXPECT(own.signature == CONVERTER_SIGNATURE && own.codePage == 850 && own.subUni == 0xFFFD);
+    EXPECT(KXZLoadByteUnicodeConverter(850, 0, &p) == CVT_OK && p == &own && own.codePage == 850 && own.subUni == 0xFFFD);
     EXPECT(KXUXUnloadConverter(p) == CVT_OK && own.signature == 0);
-
-    /* Table-handle data objects and the uni and UTF-8 families. */
-    for (i = 0; i < 4; ++i)
-        EXPECT(*_aUnicodeInfo[i].handle == 0 && _aUnicodeInfo[i].name[0] == 0);
-    EXPECT(_pprocUnicodeToMonocase == NULL && strUnicodeSearchPath == NULL && _iCodePage == 0 && _iCountryCode == 0);
-    EXPECT(KXGetMonocaseHandle(&handle) == 0 && handle == 0xFFFFFFFFu);
-    EXPECT(unilen(abc) == 3 && unichr(abc, 'c') == abc + 2);
-    EXPECT(KXLUnicodeToUTF8(euro, sizeof bytes, bytes, &produced) == 0 && produced == 4);
-    EXPECT(memcmp(bytes, "\xE2\x82\xAC", 4) == 0);
-
+    /* The data objects of the table-handle API, and the uni and UTF-8 families. */
+    EXPECT(*_aUnicodeInfo[3].handle == 0 && _pprocUnicodeToMonocase == NULL && strUnicodeSearchPath == NULL && _iCodePage == 0);
+    EXPECT(KXGetMonocaseHandle(&handle) == 0 && handle == 0xFFFFFFFFu && unilen(lower) == 2);
+    EXPECT(KXLUnicodeToUTF8(euro, sizeof bytes, bytes, &produced) == 0 && produced == 4 && memcmp(bytes, "\xE2\x82\xAC", 4) == 0);
     memset(&info, 0xA5, sizeof info);
-    EXPECT(strlen(KXLsetlocale(4, "C")) == 3); /* a three-digit country ID */
-    EXPECT(KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.');
-    EXPECT((unsigned char)info.reserved_tail[0] == 0xA5);
-    KXGetKXLOCALEVersion(&major, &minor, &revision, &build);
-    EXPECT(major == 6 && minor == 0 && revision == 2 && build == 0);
-
+    EXPECT(strlen(KXLsetlocale(4, "C")) == 3 && KXLlocaleconv(&info) == &info && info.decimal_point[0] == '.');
     EXPECT(KXUSUnicodeToLowerCase(NULL, 0, upper, NULL) == CVT_E_NOT_INITIALISED);
-    EXPECT(kxusuniicmp(upper, lower) == 0 && semStandard == 0);
-    EXPECT(KXUSGetCodePage(&codePage, NULL) == 0 && codePage == 0);
+    EXPECT((unsigned char)info.reserved_tail[0] == 0xA5 && kxusuniicmp(upper, lower) == 0 && semStandard == 0);
     KXUSStandardUnicodeRelease();
     printf("C consumer: %d failures\n", failures);
     return failures != 0;

@@ -221,21 +221,6 @@ TEST(Converter, KeptAndCutCharacters) {
     KXUXUnloadConverter(h);
 }
 
-// Look-alikes the sweep's texts do not hold: only "0"-"9" and "A"-"F", the
-// whole escape inside the length, nothing read past a NUL.
-TEST(Converter, ScannersFindOnlyWholeEscapes) {
-    const struct { std::string text; int32_t length, byteAt, unitAt; } cases[] = {
-        {"[00E9]", -1, 0, -1}, {"[00e9]", -1, -1, -1}, {"[0G00]", -1, -1, -1}, {"[ 0E9]", -1, -1, -1}, {"ab[0041]", 7, -1, -1},
-        {"[[0041]", -1, 1, -1}, {"[00\0" "41]"s, 7, -1, -1}, {"x[7F]", -1, -1, 1}, {"[7f]", -1, -1, -1}, {"[7G]", -1, -1, -1},
-        {"[7F]", 3, -1, -1}, {"[[FF]", -1, -1, 1}, {"[7\0F]"s, 5, -1, -1}, {"[9A]x[9@0A]", -1, -1, 0}};
-    for (const auto &c : cases) {
-        const std::u16string units = qtest::Widen(c.text);
-        const char *b = KXZByteScanner(nullptr, c.text.c_str(), c.length);
-        const uint16_t *u = KXZUniScanner(nullptr, U(units), c.length);
-        EXPECT_TRUE((b == nullptr ? -1 : b - c.text.c_str()) == c.byteAt && (u == nullptr ? -1 : u - U(units)) == c.unitAt) << (&c - cases);
-    }
-}
-
 // The parsers take digits as written and refuse only a NUL inside what
 // they read; the OEM Euro ones write the Euro for any other byte or unit.
 TEST(Converter, ParsersRefuseOnlyANul) {

@@ -51,43 +51,6 @@ TEST(SetLocale, CountryIdComesFromTheEnvironment) {
     }
 }
 
-// The record's ten texts joined by '|', then its eight one-byte fields.
-std::string Conventions(const CountryInfo &c) {
-    std::string s;
-    for (const char *text : {c.decimal_point, c.thousands_sep, c.grouping, c.int_curr_symbol, c.currency_symbol,
-                             c.mon_decimal_point, c.mon_thousands_sep, c.mon_grouping, c.positive_sign, c.negative_sign})
-        s += std::string(text) + "|";
-    return s + std::string(&c.int_frac_digits, 8);
-}
-
-// A text too long for its field keeps the whole characters (as LC_CTYPE
-// reads them) that leave room for the terminator, a grouping its whole
-// sizes. qz_QZ: 4-byte separators, "Q\u00a4\u00a4", "plus"; qy_QY:
-// "\u20ac\u20ac", groupings 3;3;3;3;3 and 3;2;2;2;2;2;2;2;2, "\u00b1\u00b1",
-// "\u2212\u2212". fi_FI's 3-byte thousands separator just fits.
-TEST(CountryInfo, NumericAndMonetaryFieldsOfTheProgramsLocale) {
-    const std::string M(8, CHAR_MAX), E("\2\2\0\1\0\1\1\1", 8), Y("\2\2\1\0\1\0\1\1", 8);
-    const struct { const char *locale, *ctype; std::string expected; } cases[] = {
-        {kC, kC, ".||0|||||0|||" + M},
-        {kDe, kDe, ",|.|3\3|EUR |\u20ac|,|.|3\3||-|" + E},
-        {kFi, kFi, ",|\u202f|3\3|EUR |\u20ac|,|\u202f|3\3||-|" + E},
-        {kQz, kQz, "||3\2|XTS |Q\u00a4|||4\2|plu|-|" + std::string("\3\1\1\2\0\1\4\3", 8)},
-        {kQy, kQy, ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\u00b1|\u2212|" + Y},
-        {kQy, kC, ".|,|3\3\3|USD ||.|,|3\2\2\2\2\2\2|||" + Y},
-        {kQy, kLatin1, ".|,|3\3\3|USD |\u20ac|.|,|3\2\2\2\2\2\2|\xc2\xb1\xc2|\u2212|" + Y},
-        // A text that fits is kept whole, whatever LC_CTYPE makes of it.
-        {kCp1251, kC, ",|\xA0|3\3|RUB |\xF0\xF3\xE1|,|\xA0|3\3||-|" + E},
-    };
-    for (const auto &c : cases) {
-        LocaleScope scope(c.locale);
-        ASSERT_NE(setlocale(LC_CTYPE, c.ctype), nullptr);
-        CountryInfo info;
-        ASSERT_EQ(_KXGetCountryInfo(static_cast<CountryInfo *>(std::memset(&info, 0xA5, sizeof info))), 0);
-        EXPECT_EQ(Conventions(info), c.expected) << c.locale << " " << c.ctype;
-        EXPECT_TRUE(info.code_page == 0 && info.reserved == 0 && std::string(info.sep_2) == "/") << c.locale;
-    }
-}
-
 // qz_QZ's AM is 32 bytes (30 characters), its PM 33 bytes; a locale libc
 // does not know reads as "C", not as the program's own setting.
 TEST(CountryInfo, TelephoneAndTimeOfTheEnvironmentThenRestored) {
@@ -163,26 +126,6 @@ TEST(Collation, PassThroughAndCountedExamples) {
     Guarded<char> day(16), tight(10);
     EXPECT_TRUE(KXLstrftime(day.data(), day.size(), "%A", &t) == 8u && std::string(day.data()) == "Dienstag");
     EXPECT_TRUE(KXLstrftime(tight.data(), tight.size(), "%Y-%m-%d", &t) == 0u && day.intact() && tight.intact());
-}
-
-// The difference of the first differing UTF-16 units; a byte without a
-// character is the lone low surrogate 0xDC00 + byte.
-TEST(Collation, Utf16ComparisonAndCase) {
-    const struct { const char *locale; std::string s1, s2; int32_t expected; } cases[] = {
-        {kC, "abc", "ABC", 32}, {kC, "a\x80", "a", 0xDC80}, {kCp1251, "\xFF", "\xDF", 0x44F - 0x42F},
-        {kUtf8, "\xF0\x9F\x98\x80", "\xEF\x98\x80", 0xD83D - 0xF600}, {kUtf8, "a\xC3", "a\xC3\xA9", 0xDCC3 - 0xE9},
-        {kEucJp, "\x8E\xB1", "\xFF", 0xFF71 - 0xDCFF}, {kEucJp, "\x8F\xB0\xA1", "\xA4\xA2", 0x4E02 - 0x3042},
-    };
-    for (const auto &c : cases) {
-        LocaleScope scope(c.locale);
-        EXPECT_EQ(KXLstricmp(c.s1.c_str(), c.s2.c_str()), c.expected) << c.locale << " " << c.s1;
-    }
-    LocaleScope scope(kCp1251);
-    char text[] = "\xFF" "a\x98" "B";
-    EXPECT_TRUE(KXLstrupr(text) == text && std::string(text) == "\xDF" "A\x98" "B");
-    char buf[34];
-    EXPECT_TRUE(std::string(KXultoa(0xFFFFFFFF, buf, 36)) == "1z141z3" && std::string(KXultoa(255, buf, 16)) == "ff");
-    EXPECT_TRUE(std::string(KXltoa(INT32_MIN, buf, 10)) == "-2147483648" && std::string(KXltoa(-1, buf, 16)) == "ffffffff");
 }
 
 }  // namespace

@@ -27,17 +27,4 @@ TEST(UniTok, KeepsItsPositionAcrossCalls) {
     EXPECT_TRUE(unitok(nullptr, U(u" ")) == nullptr && unitok(nullptr, U(u" ")) == nullptr);
 }
 
-// Differences of unsigned units; C folds ASCII only and '[' lies between
-// 'Z' and 'a'.
-TEST(UniCompare, Examples) {
-    const struct { const char *locale; const char16_t *a, *b; int32_t cmp, icmp; } rows[] = {
-        {kC, u"\x00C4", u"\x00E4", -32, -32}, {kC, u"Q", u"q", -32, 0},  {kC, u"[", u"a", -6, -6},
-        {kC, u"\xFFFF", u"a", 0xFFFF - 'a', 0xFFFF - 'a'}, {kUtf8, u"\x00C4", u"\x00E4", -32, 0}, {kUtf8, u"ab", u"a", 'b', 'b'},
-    };
-    for (const auto &row : rows) {
-        LocaleScope scope(row.locale);
-        EXPECT_TRUE(unicmp(U(row.a), U(row.b)) == row.cmp && uniicmp(U(row.a), U(row.b)) == row.icmp) << (&row - rows);
-    }
-}
-
 }  // namespace

@@ -11,15 +11,6 @@ namespace {
 
 using namespace qtest;
 
-TEST(ClassifyUTF8, MatchesTheRuleOnEveryThreeByteStart) {
-    int mismatches = 0;
-    for (unsigned v = 0; v < (1u << 24); v += qcheck::Stride(251)) {
-        const unsigned char b[3] = {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-        if (_ClassifyUTF8Char(reinterpret_cast<const char *>(b)) != qref::Utf8Class(b) && ++mismatches < 10)
-            ADD_FAILURE() << std::hex << v;
-    }
-}
-
 // A lead right before the terminator: nothing after it is read (ASan sees
 // a read past these exactly sized blocks).
 TEST(ClassifyUTF8, StopsAtTheTerminator) {
@@ -53,21 +44,6 @@ TEST(UTF8ToUnicode, Examples) {
         EXPECT_TRUE(S16(out.data(), row.written.size()) == row.written && out.untouchedFrom(row.written.size()) &&
                     out.intact() && outSize == row.outSize && errorPos == (row.errorAt < 0 ? nullptr : row.input.c_str() + row.errorAt))
             << (&row - rows);
-    }
-}
-
-TEST(UnicodeToUTF8, Examples) {
-    const struct { std::u16string input; uint32_t size; int32_t result; std::string written; uint32_t outSize; } rows[] = {
-        {u"", 0, LOC_E_BUFFER_TOO_SMALL, "", 1},            {u"A\x00E9\x20AC", 6, LOC_E_BUFFER_TOO_SMALL, "A\xC3\xA9", 7},
-        {u"\xD800\xDC00", 7, 0, std::string("\xED\xA0\x80\xED\xB0\x80", 7), 7},
-        {u"\x007F\x0080\x07FF\x0800\xFFFF", 12, 0, std::string("\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF", 12), 12},
-    };
-    for (const auto &row : rows) {
-        Guarded<char> out(row.size);
-        uint32_t outSize = kUnset;
-        EXPECT_EQ(KXLUnicodeToUTF8(U(row.input), row.size, out.data(), &outSize), row.result);
-        EXPECT_TRUE(std::string(out.data(), row.written.size()) == row.written && out.untouchedFrom(row.written.size()) &&
-                    out.intact() && outSize == row.outSize) << (&row - rows);
     }
 }
 

@@ -75,14 +75,9 @@ TEST_F(Faults, ConverterLoaders) {
         ConverterHandle h = kSentinel;
         int32_t result = 0;
         Sweep(row.name, [&] { h = kSentinel, result = row.load(&h); }, [&](int refused, int live) {
-            if (refused == 0 && result == CVT_OK) {
-                EXPECT_EQ(live, 1);
-                EXPECT_EQ(KXUXUnloadConverter(h), CVT_OK);
-                return;
-            }
-            EXPECT_EQ(result, refused ? CVT_E_NO_MEMORY : row.loaded);
-            EXPECT_EQ(live, 0);
-            EXPECT_EQ(h, refused && row.clearsHandle ? nullptr : kSentinel);
+            const bool loaded = !refused && result == CVT_OK;
+            EXPECT_TRUE(result == (refused ? CVT_E_NO_MEMORY : row.loaded) && live == (loaded ? 1 : 0));
+            EXPECT_TRUE(loaded ? KXUXUnloadConverter(h) == CVT_OK : h == (refused && row.clearsHandle ? nullptr : kSentinel));
         });
     }
     // The collation loader reads the country information, then gives the
@@ -90,14 +85,12 @@ TEST_F(Faults, ConverterLoaders) {
     for (uint32_t country : {0u, 49u}) {
         ConverterHandle h = kSentinel;
         int32_t result = 0;
-        const int total = Sweep("collation", [&] { result = KXUXLoadCollationConverter(country, &h); },
-                                [&](int refused, int live) {
-                                    EXPECT_TRUE(result == CVT_E_LOAD_FAILED || (refused && result == CVT_E_NO_MEMORY));
-                                    EXPECT_EQ(h, nullptr);
-                                    EXPECT_EQ(live, 0);
-                                    EXPECT_EQ(Categories(), before_);
-                                });
-        fault::Run(kLibrary, total - 1, [&] { result = KXUXLoadCollationConverter(country, &h); });
+        const auto load = [&] { result = KXUXLoadCollationConverter(country, &h); };
+        const int total = Sweep("collation", load, [&](int refused, int live) {
+            EXPECT_TRUE((result == CVT_E_LOAD_FAILED || (refused && result == CVT_E_NO_MEMORY)) && h == nullptr && live == 0);
+            EXPECT_EQ(Categories(), before_);
+        });
+        fault::Run(kLibrary, total - 1, load);
         EXPECT_EQ(result, CVT_E_NO_MEMORY);
     }
 }

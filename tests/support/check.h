@@ -89,27 +89,11 @@ public:
         }
         return true;
     }
-    std::vector<T> prefix(size_t n) const { return std::vector<T>(data(), data() + n); }
 
 private:
     size_t size_;
     std::vector<T> store_;
 };
-
-// Bytes or units as hex, for the failure messages.
-template <typename T>
-std::string Hex(const T *p, size_t n) {
-    std::string s;
-    char buf[8];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(buf, sizeof buf, sizeof(T) == 1 ? " %02X" : " %04X",
-                      static_cast<unsigned>(static_cast<typename std::make_unsigned<T>::type>(p[i])));
-        s += buf;
-    }
-    return s;
-}
-inline std::string Hex(const std::string &s) { return Hex(s.data(), s.size()); }
-inline std::string Hex(const std::u16string &s) { return Hex(s.data(), s.size()); }
 
 // Units as the API takes them.
 inline const uint16_t *U(const std::u16string &s) { return reinterpret_cast<const uint16_t *>(s.c_str()); }
@@ -131,9 +115,16 @@ struct Family {
 const std::vector<Family> &Families();
 const Family &FamilyNamed(const char *name);
 
-// Sets the context for the checks that follow: locale and input.
-inline void Describe(const char *family, const std::string &detail) {
-    Context() = std::string(family) + " in " + std::setlocale(LC_CTYPE, nullptr) + ":" + detail;
+// The failure context, cheaply (the sweep sets it millions of times):
+// family, locale, variant and the input's first units in hex.
+template <typename T>
+void Say(const char *family, const T *in, size_t n, uint32_t variant) {
+    std::string &c = Context();
+    c.assign(family).append(" in ").append(std::setlocale(LC_CTYPE, nullptr)).append(": variant ").append(std::to_string(variant));
+    for (size_t i = 0; i < n && i < 16; ++i) {
+        c += ' ';
+        for (size_t d = 2 * sizeof(T); d-- > 0;) c += "0123456789ABCDEF"[static_cast<std::make_unsigned_t<T>>(in[i]) >> (4 * d) & 15];
+    }
 }
 
 }  // namespace qcheck

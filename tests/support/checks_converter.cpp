@@ -41,19 +41,6 @@ bool KeepsCharacters() {
     return std::string("|CP1255|CP1258|TCVN5712-1|EUC-JISX0213|SHIFT_JISX0213|TSCII|BIG5-HKSCS|").find(std::string("|") + nl_langinfo(CODESET) + "|") != std::string::npos;
 }
 
-template <typename Out>
-void CheckStep(const qref::Result &m, int32_t status, uint32_t consumed, uint32_t produced, uint32_t noMap,
-               const Guarded<Out> &out) {
-    QCHECK(out.intact());
-    QCHECK(status == m.status && consumed == m.consumed && produced == m.produced);
-    QCHECK(status == CVT_E_NO_MAP ? noMap == m.noMap : noMap == kUnset);
-    QCHECK(produced > out.size() || out.untouchedFrom(produced) || KeepsCharacters());
-    for (uint32_t i = 0; i < m.out.size && i < out.size() && QCHECK(qref::Code(out[i]) == m.out.units[i]); ++i) {}
-}
-
-// Output room: up to 64, or the model's most.
-uint32_t PickSpace(uint32_t v) { return v % 25 == 0 ? qref::kMaxOut : (v / 25) % 65; }
-
 // The handles the checks share, loaded once; their settings are set anew
 // on each call. The standard set stays in, as _unilower leaves it.
 ConverterHandle Handle(uint32_t which) {
@@ -123,55 +110,15 @@ void CheckRooms(uint32_t v, bool terminated, const std::u16string &whole, int32_
     for (uint32_t size = 0; size < exact; ++size) CheckRoom<T>(size, terminated, whole, code, call);
 }
 
-// The failure context, cheaply: the sweep sets it millions of times.
-template <typename T>
-void Say(const char *family, const std::basic_string<T> &in, uint32_t v) {
-    std::string &c = Context();
-    c.assign(family).append(" in ").append(setlocale(LC_CTYPE, nullptr)).append(":");
-    for (size_t i = 0; i < std::min<size_t>(in.size(), 16); ++i) {
-        c += ' ';
-        for (int d = 2 * sizeof(T) - 1; d >= 0; --d) c += "0123456789ABCDEF"[(qref::Code(in[i]) >> 4 * d) & 15];
-    }
-    c.append(in.size() > 16 ? " ... variant " : " variant ").append(std::to_string(v));
-}
-
 std::u16string &Scratch() { static std::u16string s; return s.erase(); }
 
 }  // namespace
-
-void EngineBytes(const std::string &bytes, uint32_t v) {
-    Say("engine bytes", bytes, v);
-    const uint32_t space = PickSpace(v);
-    const int32_t count = PickCount(bytes.size(), v / 1625);
-    const Source<char> src(bytes, count);
-    Guarded<uint16_t> out(space);
-    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
-    const int32_t r = KXUToUnicode(0, src.p, out.data(), count, space, &consumed, &produced, &noMap);
-    CheckStep(qref::ToUnicode(src.p, count < 0 ? -1 : count, space), r, consumed, produced, noMap, out);
-}
-
-void EngineUnits(const std::u16string &units, uint32_t v) {
-    Say("engine units", units, v);
-    const uint32_t space = PickSpace(v);
-    const auto map = static_cast<qref::Map>((v / 1625) % 3);
-    const int32_t count = PickCount(units.size(), v / 4875);
-    const Source<char16_t> src(units, count);
-    const auto *p = reinterpret_cast<const uint16_t *>(src.p);
-    const qref::Result m = qref::FromUnits(map, p, count < 0 ? -1 : count, space);
-    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
-    Guarded<char> bytes(map == qref::Map::Bytes ? space : 0);
-    Guarded<uint16_t> out(map == qref::Map::Bytes ? 0 : space);
-    const EngineStep step = map == qref::Map::Bytes ? KXUToByte : map == qref::Map::Upper ? KXUToUpper : KXUToLower;
-    const int32_t r = step(0, p, map == qref::Map::Bytes ? static_cast<void *>(bytes.data()) : out.data(), count, space, &consumed, &produced, &noMap);
-    if (map == qref::Map::Bytes) CheckStep(m, r, consumed, produced, noMap, bytes);
-    else CheckStep(m, r, consumed, produced, noMap, out);
-}
 
 // Variant: no-map action, scan action, entry point (own handle, OEM Euro
 // handle, shortcuts on the standard handle of some code page), path or
 // not, source length, substitute, rooms.
 void ByteToUnicode(const std::string &bytes, uint32_t v) {
-    Say("byte to unicode", bytes, v);
+    Say("byte to unicode", bytes.data(), bytes.size(), v);
     const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
     const uint32_t form = (v / 6) % 3, path = (v / 18) % 2, codePage = kCodePages[(v / 288) % 7];
     const int32_t length = std::max(-1, PickCount(bytes.size(), v / 36));
@@ -199,7 +146,7 @@ void ByteToUnicode(const std::string &bytes, uint32_t v) {
 // Variant: as above, but the substitute is a byte and the output may
 // go unterminated.
 void UnicodeToByte(const std::u16string &units, uint32_t v) {
-    Say("unicode to byte", units, v);
+    Say("unicode to byte", units.data(), units.size(), v);
     const int32_t action = static_cast<int32_t>(v % 3), scan = (v / 3) % 2 ? SCAN_ESCAPES : SCAN_NONE;
     const uint32_t form = (v / 6) % 3, path = (v / 18) % 2, codePage = kCodePages[(v / 36) % 7];
     const uint8_t subByte = static_cast<uint8_t>(v >> 16);
@@ -229,7 +176,7 @@ void UnicodeToByte(const std::u16string &units, uint32_t v) {
 // The escape round trip with the default settings, the scanners against
 // the model, parsers and fixers with any room. Variant: length, room.
 void Escapes(const std::u16string &units, uint32_t v) {
-    Say("escapes", units, v);
+    Say("escapes", units.data(), units.size(), v);
     const uint16_t *text = U(units);
     const ConverterHandle h = Handle(0);
     QCHECK(KXUXResetConverter(h) == CVT_OK);
@@ -303,7 +250,7 @@ void Escapes(const std::u16string &units, uint32_t v) {
 // case-blind comparisons. Variant: upper or lower, handle or shortcut,
 // rooms, what the compared string changes.
 void CaseConvert(const std::u16string &units, uint32_t v) {
-    Say("case convert", units, v);
+    Say("case convert", units.data(), units.size(), v);
     const bool upper = v % 2 != 0, standard = (v / 2) % 2 != 0;
     ConverterHandle h = standard ? (Standard(0), upper ? KXZStandardUpperCase() : KXZStandardLowerCase()) : Handle(2 + upper);
     const uint16_t *src = U(units);

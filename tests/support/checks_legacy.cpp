@@ -12,20 +12,6 @@
 
 namespace qcheck {
 
-// The family, the variant and the input's start, for the failure messages:
-// built by hand, without the heap once the context has grown.
-void Say(const char *family, uint32_t variant, const void *p, size_t n, size_t width) {
-    std::string &c = Context();
-    c.assign(family).append(" in ").append(std::setlocale(LC_CTYPE, nullptr)).append(": variant ");
-    c.append(std::to_string(variant));
-    for (size_t i = 0; i < std::min<size_t>(n, 16); ++i) {
-        uint32_t x = 0;
-        std::memcpy(&x, static_cast<const char *>(p) + i * width, width);
-        c += ' ';
-        for (size_t d = 2 * width; d-- > 0;) c += "0123456789ABCDEF"[x >> (4 * d) & 15];
-    }
-}
-
 namespace {
 
 // The next setting of a variant: one of k.
@@ -70,7 +56,7 @@ void TableHandleBytes(const std::string &bytes, uint32_t variant) {
     uint32_t v = Mix(variant);
     const uint16_t kSubs[] = {0, u'?', 0xFFFD}, sub = kSubs[Take(v, 3)];
     const char *text = bytes.c_str();
-    Say("table_handle", variant, text, bytes.size(), 1);
+    Say("table_handle", text, bytes.size(), variant);
     Table<uint16_t>(v, std::min<uint32_t>(static_cast<uint32_t>(std::strlen(text)) + 1, qref::kMaxOut),
                     [&](uint32_t room, qref::Result &m) { return m.out.size = 0, qref::TableToUnits(text, sub, room, m); },
                     [&](uint16_t *out, uint32_t size, uint32_t *count) {
@@ -84,7 +70,7 @@ void TableHandleUnits(const std::u16string &units, uint32_t variant) {
     const uint32_t len = static_cast<uint32_t>(std::char_traits<char16_t>::length(units.c_str()));
     // Collation (wcsxfrm) is the slow one: one variant in eight, on a short text.
     const uint32_t handle = variant * 2654435761u, op = Take(v, 8);
-    Say(op < 4 ? "table_handle to local" : op < 7 ? "monocase" : "collation", variant, text, units.size(), 2);
+    Say(op < 4 ? "table_handle to local" : op < 7 ? "monocase" : "collation", units.data(), units.size(), variant);
     if (op < 4) {
         const uint8_t kSubs[] = {0, '?', 0x1A}, sub = kSubs[Take(v, 3)];
         Table<char>(v, std::min<uint32_t>(len * MB_CUR_MAX + MB_LEN_MAX + 1, qref::kMaxOut),
@@ -130,7 +116,7 @@ void Utf8Bytes(const std::string &bytes, uint32_t variant) {
     const uint32_t len = static_cast<uint32_t>(std::strlen(text));
     if (len >= qref::kMaxOut) return Utf8Bytes(bytes.substr(0, qref::kMaxOut - 1), variant);
     uint32_t v = Mix(variant);
-    Say("utf8 to units", variant, text, bytes.size(), 1);
+    Say("utf8 to units", text, bytes.size(), variant);
     qref::Output d;
     const long bad = qref::Utf8Decode(text, d);
     const uint32_t n = d.size, full = 2 * n + 2, measured = bad < 0 ? full : 2 * n;
@@ -163,7 +149,7 @@ void Utf8Bytes(const std::string &bytes, uint32_t variant) {
 
 void Utf8Units(const std::u16string &units, uint32_t variant) {
     uint32_t v = Mix(variant);
-    Say("utf8 from units", variant, units.data(), units.size(), 2);
+    Say("utf8 from units", units.data(), units.size(), variant);
     const uint16_t *text = U(units);
     const uint32_t n = static_cast<uint32_t>(std::char_traits<char16_t>::length(units.c_str()));
     const std::string enc = qref::Utf8Encode(text);
@@ -203,7 +189,7 @@ void Unistr(const std::u16string &units, uint32_t variant) {
     const size_t k = n > 0 ? std::min<size_t>(n, ls) : 0;
     const uint16_t c = Take(v, 2) ? s.c_str()[Take(v, ls + 1)] : static_cast<uint16_t>(variant);
     const uint16_t *S = U(s), *T = U(t);
-    Say("unistr", variant, units.data(), units.size(), 2);
+    Say("unistr", units.data(), units.size(), variant);
 
     QCHECK(unilen(S) == ls) && QCHECK(unisize(S) == 2 * ls + 2);
     Guarded<uint16_t> g(ls + 1), ncpy(ls + 1);

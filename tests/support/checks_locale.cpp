@@ -12,13 +12,11 @@
 
 namespace qcheck {
 
-void Say(const char *family, uint32_t variant, const void *p, size_t n, size_t width);  // checks_legacy.cpp
-
 namespace {
 
 // The context, and the text up to its first NUL between canaries.
 Guarded<char> Start(const char *family, const std::string &bytes, uint32_t variant) {
-    Say(family, variant, bytes.data(), bytes.size(), 1);
+    Say(family, bytes.data(), bytes.size(), variant);
     Guarded<char> copy(std::strlen(bytes.c_str()) + 1);
     std::memcpy(copy.data(), bytes.c_str(), copy.size());
     return copy;

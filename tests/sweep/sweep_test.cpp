@@ -1,13 +1,9 @@
 // Every family of shared checks over every test locale and every input
 // family: short strings exhaustively, BMP units, random text with errors,
-// long texts, paths and the real text of glibc's locale sources. Each input
-// gets the next variant of the settings, so the settings rotate with it.
-#include <dirent.h>
-
+// long texts and paths. Each input gets the next variant of the settings,
+// so the settings rotate with it.
 #include <cwchar>
-#include <fstream>
 #include <random>
-#include <set>
 
 #include "qtest.h"
 
@@ -160,51 +156,6 @@ TEST_P(Sweep, RandomPaths) {
         std::u16string path;
         for (int j = rng() % 12; j > 0; --j) path += kPieces[rng() % std::size(kPieces)];
         if (!Run(path)) return;
-    }
-}
-
-// Each line of glibc's locale sources that holds characters (every script
-// glibc knows), where this charset can write the whole line.
-TEST_P(Sweep, RealText) {
-    static const std::vector<std::u16string> lines = [] {
-        std::set<std::u16string> unique;
-        const char *const root = "/usr/share/i18n/locales";
-        DIR *dir = opendir(root);
-        // readdir64: the 32-bit readdir refuses 64-bit inode numbers.
-        while (const dirent64 *entry = dir != nullptr ? readdir64(dir) : nullptr) {
-            std::ifstream file(std::string(root) + "/" + entry->d_name);
-            std::string line;
-            while (std::getline(file, line)) {
-                std::u16string text;
-                for (size_t at = line.find("<U"); at != std::string::npos; at = line.find("<U", at + 1)) {
-                    const unsigned long cp = std::strtoul(line.c_str() + at + 2, nullptr, 16);
-                    if (cp > 0 && cp <= 0xFFFF && (cp < 0xD800 || cp > 0xDFFF)) text += char16_t(cp);
-                }
-                if (text.size() > 1) unique.insert(text);
-            }
-        }
-        if (dir != nullptr) closedir(dir);
-        return std::vector<std::u16string>(unique.begin(), unique.end());
-    }();
-    // About 1,500 lines, evenly spread.
-    const size_t stride = qcheck::Stride(40) * (lines.size() / 1500 + 1);
-    for (size_t i = 0; i < lines.size(); i += stride) {
-        std::string bytes;
-        std::mbstate_t state{};
-        char buf[MB_LEN_MAX];
-        bool whole = true;
-        for (char16_t u : lines[i]) {
-            const size_t n = std::wcrtomb(buf, static_cast<wchar_t>(u), &state);
-            if (n == static_cast<size_t>(-1)) {
-                whole = false;
-                break;
-            }
-            bytes.append(buf, n);
-        }
-        if (!whole) continue;
-        const size_t n = std::wcrtomb(buf, L'\0', &state);
-        bytes.append(buf, n - 1);
-        if (!Run(bytes) || !Run(lines[i])) return;
     }
 }
 
