@@ -1,6 +1,5 @@
-// Checks of the converter handles: the engine steps, both drivers with their
-// length-only modes and shortcuts, the escapes and the case converters,
-// each against the models in models.h.
+// Checks of the converter handles: both drivers with their length-only modes
+// and shortcuts, the escapes and the case converters, against the models.
 #include <quemba/converter.h>
 #include <quemba/standard.h>
 

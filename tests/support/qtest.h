@@ -17,27 +17,20 @@ namespace qtest {
 using qcheck::Guarded;
 using qcheck::kUnset;
 inline constexpr const char *kC = "C", *kLatin1 = "de_DE.ISO-8859-1", *kCp1251 = "ru_RU.CP1251",
-                            *kUtf8 = "en_US.UTF-8", *kEucJp = "ja_JP.EUC-JP", *kSjis = "ja_JP.SHIFT_JIS";
+                            *kUtf8 = "en_US.UTF-8", *kEucJp = "ja_JP.EUC-JP";
 
 // Switches LC_ALL for the lifetime of the object and restores "C" after.
 class LocaleScope {
 public:
     explicit LocaleScope(const std::string &name) { qcheck::UseLocale(name); }
     ~LocaleScope() { setlocale(LC_ALL, "C"); }
-    LocaleScope(const LocaleScope &) = delete;
-    LocaleScope &operator=(const LocaleScope &) = delete;
 };
 
 // Sets an environment variable (LANG, LC_ALL) for the object's lifetime.
 class EnvScope {
 public:
-    EnvScope(const char *name, const char *value)
-        : name_(name), had_(getenv(name) != nullptr), old_(had_ ? getenv(name) : "") {
-        setenv(name, value, 1);
-    }
+    EnvScope(const char *name, const char *value) : name_(name), had_(getenv(name) != nullptr), old_(had_ ? getenv(name) : "") { setenv(name, value, 1); }
     ~EnvScope() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-    EnvScope(const EnvScope &) = delete;
-    EnvScope &operator=(const EnvScope &) = delete;
 
 private:
     const char *name_;
@@ -63,9 +56,7 @@ inline std::u16string Widen(const std::string &s) {
 // A name GoogleTest accepts for a locale.
 inline std::string LocaleTestName(const testing::TestParamInfo<std::string> &info) {
     std::string name = info.param;
-    for (char &c : name) {
-        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
+    for (char &c : name) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
 }
 
