@@ -5,7 +5,7 @@
 
 #include <quemba/converter.h>
 
-#include "converter/engine_runs.h"
+#include "converter/memo.h"
 
 namespace quemba::detail {
 

@@ -1,0 +1,226 @@
+// Memos of libc's answers for the length of one conversion call.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+
+#include "converter/codeset.h"
+
+namespace quemba::detail {
+
+// Memos of libc's own answers, for codesets without a path of their own:
+// the first time a call meets a unit or a byte sequence, libc converts it
+// alone from the initial state, and the answer is kept for the rest of the
+// call only when libc ends in the initial state. A memo lives on the stack
+// of one call and starts empty, so nothing survives a locale change between
+// calls; the drivers forget it around callbacks, which might change the
+// locale in the middle of a call.
+constexpr uint32_t kMemoSlots = 1024;
+// Shorter input goes to bulk calls: filling a memo costs one libc call per
+// character first met.
+constexpr uint32_t kMemoFrom = 128;
+
+// Two ways per set: a character evicts the older of the two only, so two
+// frequent characters that share a set do not thrash. Each slot is a word
+// whose low 16 bits are the key; key 0 marks an empty slot (no key starts
+// with NUL). The way is chosen without branches: text alternates between
+// them unpredictably.
+inline uint32_t MemoSet(uint32_t key) { return (key * 0x9E3779B1u) >> 23 << 1; }
+static_assert(kMemoSlots == 1u << 10, "MemoSet keeps 9 bits");
+
+template <typename Word>
+inline Word MemoLookUp(const Word *set, uint32_t key) {
+    const Word w0 = set[0], w1 = set[1];
+    // No key is in both ways.
+    const Word m0 = Word{0} - static_cast<Word>((w0 & 0xFFFF) == key);
+    const Word m1 = Word{0} - static_cast<Word>((w1 & 0xFFFF) == key);
+    return (w0 & m0) | (w1 & m1);
+}
+
+template <typename Word>
+inline void MemoStore(Word *set, Word word) {
+    set[1] = set[0];
+    set[0] = word;
+}
+
+class ToUnicodeMemo {
+public:
+    void Forget() {
+        ready_ = false;
+        codeset.Forget();
+    }
+
+    CodesetMemo codeset;
+
+    // Characters of one or two bytes, each as libc decoded it; stops before
+    // anything else (a NUL, longer or rejected sequences, the end of input
+    // or room).
+    RunResult Take(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        if (!ready_) {
+            std::memset(single_, 0, sizeof single_);
+            std::memset(pairs_, 0, sizeof pairs_);
+            single_[0] = kStop;
+            ready_ = true;
+        }
+        uint32_t i = 0, o = 0;
+        while (i < n && o < room) {
+            // Runs of known pairs first. Pairs are kept only behind a byte
+            // that libc found incomplete alone, so a known pair is a whole
+            // character wherever a character starts.
+            // Two at a time: the second look-up counts only after a hit.
+            while (n - i >= 4 && room - o >= 2) {
+                const uint32_t k1 = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
+                const uint32_t k2 = static_cast<uint32_t>(s[i + 2]) << 8 | s[i + 3];
+                const uint32_t w1 = MemoLookUp(pairs_ + MemoSet(k1), k1);
+                const uint32_t w2 = MemoLookUp(pairs_ + MemoSet(k2), k2);
+                if (w1 >> 16 == 0) break;
+                d[o++] = static_cast<uint16_t>(w1 >> 16);
+                i += 2;
+                if (w2 >> 16 == 0) break;
+                d[o++] = static_cast<uint16_t>(w2 >> 16);
+                i += 2;
+            }
+            if (n - i >= 2 && o < room) {
+                const uint32_t k = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
+                const uint32_t w = MemoLookUp(pairs_ + MemoSet(k), k);
+                if (w >> 16 != 0) {
+                    d[o++] = static_cast<uint16_t>(w >> 16);
+                    i += 2;
+                    continue;
+                }
+            }
+            if (i == n || o == room) break;
+            const unsigned char b0 = s[i];
+            uint32_t e = single_[b0];
+            if (e & kOne) {
+                // A byte that is a character alone leads no pair, so a run
+                // of them (ASCII between CJK text) needs no pair look-ups.
+                do {
+                    d[o++] = static_cast<uint16_t>(e);
+                    ++i;
+                } while (i < n && o < room && ((e = single_[s[i]]) & kOne) != 0);
+                continue;
+            }
+            if (e != kLead) {
+                if (e != kUnknown) break;
+                single_[b0] = LearnSingle(b0);
+                continue;
+            }
+            if (n - i < 2) break;
+            const uint32_t key = static_cast<uint32_t>(b0) << 8 | s[i + 1];
+            uint32_t *set = pairs_ + MemoSet(key);
+            uint32_t word = MemoLookUp(set, key);
+            if (word == 0) {
+                word = LearnPair(s + i, key);
+                MemoStore(set, word);
+            }
+            // No unit: libc did not take these two bytes as one character.
+            if (word >> 16 == 0) break;
+            d[o++] = static_cast<uint16_t>(word >> 16);
+            i += 2;
+        }
+        return RunResult{i, o};
+    }
+
+private:
+    static constexpr uint32_t kUnknown = 0, kOne = 0x10000, kLead = 0x20000, kStop = 0x40000;
+
+    static uint32_t LearnSingle(unsigned char b) {
+        std::mbstate_t state{};
+        wchar_t w = 0;
+        const char c = static_cast<char>(b);
+        const size_t k = std::mbrtowc(&w, &c, 1, &state);
+        if (k == static_cast<size_t>(-2)) return kLead;
+        if (k == 1 && std::mbsinit(&state) && w != 0 && static_cast<uint32_t>(w) <= 0xFFFF)
+            return kOne | static_cast<uint32_t>(w);
+        return kStop;
+    }
+
+    // The key, with the unit above it (none if libc did not decode the two
+    // bytes as one character of the BMP, ending in the initial state).
+    static uint32_t LearnPair(const unsigned char *s, uint32_t key) {
+        std::mbstate_t state{};
+        wchar_t w = 0;
+        const size_t k = std::mbrtowc(&w, reinterpret_cast<const char *>(s), 2, &state);
+        const bool one = k == 2 && std::mbsinit(&state) && w != 0 && static_cast<uint32_t>(w) <= 0xFFFF;
+        return key | (one ? static_cast<uint32_t>(w) << 16 : 0);
+    }
+
+    bool ready_ = false;
+    // Left uninitialised until a call needs them. single_: per byte, what
+    // libc made of it alone (kOne with the unit, kLead, kStop, kUnknown).
+    uint32_t single_[256];
+    uint32_t pairs_[kMemoSlots];
+};
+
+class ToByteMemo {
+public:
+    void Forget() {
+        ready_ = false;
+        codeset.Forget();
+    }
+
+    CodesetMemo codeset;
+
+    // Units as libc wrote them alone, whole characters only; stops before a
+    // NUL, a unit libc rejects or leaves in a shift state, and the end of
+    // input or room. kAscii: units below 0x80 are the bytes themselves.
+    template <bool kAscii>
+    RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        if (!ready_) {
+            std::memset(slots_, 0, sizeof slots_);
+            ready_ = true;
+        }
+        uint32_t i = 0, o = 0;
+        while (i < n && o < room) {
+            const uint16_t u = s[i];
+            if (kAscii && u < 0x80) {
+                if (u == 0) break;
+                d[o++] = static_cast<char>(u);
+                ++i;
+                continue;
+            }
+            if (u == 0) break;
+            uint64_t *set = slots_ + MemoSet(u);
+            uint64_t word = MemoLookUp(set, u);
+            if (word == 0) {
+                word = Learn(u);
+                if (word == 0) break;
+                MemoStore(set, word);
+            }
+            const uint32_t length = static_cast<uint32_t>(word >> 16) & 0xFF;
+            if (room - o < length) break;
+            const uint64_t bytes = word >> 24;
+            if (length == 2) {
+                d[o] = static_cast<char>(bytes);
+                d[o + 1] = static_cast<char>(bytes >> 8);
+            } else {
+                for (uint32_t k = 0; k < length; ++k) d[o + k] = static_cast<char>(bytes >> (8 * k));
+            }
+            o += length;
+            ++i;
+        }
+        return RunResult{i, o};
+    }
+
+private:
+    // The unit, the length above it and the bytes above that, first byte
+    // lowest; 0 when libc's answer is not one to keep.
+    static uint64_t Learn(uint16_t u) {
+        char bytes[MB_LEN_MAX];
+        std::mbstate_t state{};
+        const size_t k = std::wcrtomb(bytes, static_cast<wchar_t>(u), &state);
+        if (k == static_cast<size_t>(-1) || k == 0 || k > 5 || !std::mbsinit(&state)) return 0;
+        uint64_t word = u | static_cast<uint64_t>(k) << 16;
+        for (size_t j = 0; j < k; ++j) word |= static_cast<uint64_t>(static_cast<unsigned char>(bytes[j])) << (24 + 8 * j);
+        return word;
+    }
+
+    bool ready_ = false;
+    // Left uninitialised until a call needs it.
+    uint64_t slots_[kMemoSlots];
+};
+
+}  // namespace quemba::detail
