@@ -244,6 +244,25 @@ TEST(Converter, ParsersRefuseOnlyANul) {
     }
 }
 
+// Null pointers before no room, except where nothing is to be written;
+// the character size as the engine's aux answers it.
+TEST(Converter, CallbacksRefuseNullsAndNoRoom) {
+    uint16_t unit = 0;
+    char byte = 0;
+    uint32_t produced = 7, consumed = 7, size = 7;
+    EXPECT_TRUE(KXZByteScanner(nullptr, nullptr, -1) == nullptr && KXZUniScannerForOemEuro(nullptr, nullptr, 4) == nullptr);
+    EXPECT_TRUE(KXZByteParser(nullptr, nullptr, 1, &produced, "[0041]", &consumed) == PAR && KXZUniParser(nullptr, &byte, 1, &produced, nullptr, &consumed) == PAR);
+    EXPECT_TRUE(KXZUniParserForOemEuro(nullptr, &byte, 0, &produced, nullptr, &consumed) == FULL && produced == 7 && consumed == 7);
+    EXPECT_TRUE(KXZNoMapUniFixer(nullptr, nullptr, 6, &produced, U(u"a"), 1) == PAR && produced == 0 && KXZNoMapByteFixer(nullptr, &unit, 4, &produced, nullptr, 1) == PAR);
+    EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 0, &produced, nullptr, 0) == OK && produced == 0);
+    EXPECT_TRUE(KXUXLoadNormalizeConverter(0, nullptr) == PAR && KXUXUnicodeToByte(nullptr, &byte, 0, U(u"a"), &size) == NUL && size == 0);
+    ConverterHandle h = nullptr;
+    LocaleScope utf8(qtest::kUtf8);
+    ASSERT_EQ(KXUXLoadByteUnicodeConverter(0, &h), OK);
+    EXPECT_TRUE(KXUXGetCharSize(h, "\xC3\xA9", &size) == OK && size == 2 && KXUXGetCharSize(h, "\x80", &size) == -1 && size == 0);
+    KXUXUnloadConverter(h);
+}
+
 // The DOS code pages that gained the Euro late get its scanners and parsers;
 // any other keeps the escapes' and only turns scanning on.
 TEST(Converter, OemEuroOnlyInTheDosCodePages) {

@@ -7,6 +7,8 @@
 namespace qcheck {
 
 // checks_converter.cpp
+void EngineBytes(const std::string &bytes, uint32_t variant);
+void EngineUnits(const std::u16string &units, uint32_t variant);
 void ByteToUnicode(const std::string &bytes, uint32_t variant);
 void UnicodeToByte(const std::u16string &units, uint32_t variant);
 void Escapes(const std::u16string &units, uint32_t variant);
@@ -23,6 +25,7 @@ void LocaleServices(const std::string &bytes, uint32_t variant);
 
 const std::vector<Family> &Families() {
     static const std::vector<Family> families = {
+        {"engine", EngineBytes, EngineUnits},
         {"byte_to_unicode", ByteToUnicode, nullptr},
         {"unicode_to_byte", nullptr, UnicodeToByte},
         {"escapes", nullptr, Escapes},

@@ -1,5 +1,6 @@
-// Checks of the converter handles: both drivers with their length-only modes
-// and shortcuts, the escapes and the case converters, against the models.
+// Checks of the converter handles: the engine steps, both drivers with their
+// length-only modes and shortcuts, the escapes and the case converters,
+// against the models.
 #include <quemba/converter.h>
 #include <quemba/standard.h>
 
@@ -39,6 +40,19 @@ int32_t PickCount(size_t size, uint32_t v) {
 bool KeepsCharacters() {
     return std::string("|CP1255|CP1258|TCVN5712-1|EUC-JISX0213|SHIFT_JISX0213|TSCII|BIG5-HKSCS|").find(std::string("|") + nl_langinfo(CODESET) + "|") != std::string::npos;
 }
+
+template <typename Out>
+void CheckStep(const qref::Result &m, int32_t status, uint32_t consumed, uint32_t produced, uint32_t noMap,
+               const Guarded<Out> &out) {
+    QCHECK(out.intact());
+    QCHECK(status == m.status && consumed == m.consumed && produced == m.produced);
+    QCHECK(status == CVT_E_NO_MAP ? noMap == m.noMap : noMap == kUnset);
+    QCHECK(produced > out.size() || out.untouchedFrom(produced) || KeepsCharacters());
+    for (uint32_t i = 0; i < m.out.size && i < out.size() && QCHECK(qref::Code(out[i]) == m.out.units[i]); ++i) {}
+}
+
+// Output room: up to 64, or the model's most.
+uint32_t PickSpace(uint32_t v) { return v % 25 == 0 ? qref::kMaxOut : (v / 25) % 65; }
 
 // The handles the checks share, loaded once; their settings are set anew
 // on each call. The standard set stays in, as _unilower leaves it.
@@ -112,6 +126,34 @@ void CheckRooms(uint32_t v, bool terminated, const std::u16string &whole, int32_
 std::u16string &Scratch() { static std::u16string s; return s.erase(); }
 
 }  // namespace
+
+void EngineBytes(const std::string &bytes, uint32_t v) {
+    Say("engine bytes", bytes.data(), bytes.size(), v);
+    const uint32_t space = PickSpace(v);
+    const int32_t count = PickCount(bytes.size(), v / 1625);
+    const Source<char> src(bytes, count);
+    Guarded<uint16_t> out(space);
+    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
+    const int32_t r = KXUToUnicode(0, src.p, out.data(), count, space, &consumed, &produced, &noMap);
+    CheckStep(qref::ToUnicode(src.p, count < 0 ? -1 : count, space), r, consumed, produced, noMap, out);
+}
+
+void EngineUnits(const std::u16string &units, uint32_t v) {
+    Say("engine units", units.data(), units.size(), v);
+    const uint32_t space = PickSpace(v);
+    const auto map = static_cast<qref::Map>((v / 1625) % 3);
+    const int32_t count = PickCount(units.size(), v / 4875);
+    const Source<char16_t> src(units, count);
+    const auto *p = reinterpret_cast<const uint16_t *>(src.p);
+    const qref::Result m = qref::FromUnits(map, p, count < 0 ? -1 : count, space);
+    uint32_t consumed = kUnset, produced = kUnset, noMap = kUnset;
+    Guarded<char> bytes(map == qref::Map::Bytes ? space : 0);
+    Guarded<uint16_t> out(map == qref::Map::Bytes ? 0 : space);
+    const EngineStep step = map == qref::Map::Bytes ? KXUToByte : map == qref::Map::Upper ? KXUToUpper : KXUToLower;
+    const int32_t r = step(0, p, map == qref::Map::Bytes ? static_cast<void *>(bytes.data()) : out.data(), count, space, &consumed, &produced, &noMap);
+    if (map == qref::Map::Bytes) CheckStep(m, r, consumed, produced, noMap, bytes);
+    else CheckStep(m, r, consumed, produced, noMap, out);
+}
 
 // Variant: no-map action, scan action, entry point (own handle, OEM Euro
 // handle, shortcuts on the standard handle of some code page), path or

@@ -129,24 +129,32 @@ inline Result ToUnicode(const char *src, int32_t count, uint32_t space) {
     return r;
 }
 
-// KXUToByte, bytes one per output unit: one libc call per unit.
-inline Result ToBytes(const uint16_t *src, int32_t count, uint32_t space) {
+enum class Map { Bytes, Upper, Lower };
+
+// KXUToByte (bytes one per output unit), KXUToUpper and KXUToLower: one
+// libc call per unit.
+inline Result FromUnits(Map map, const uint16_t *src, int32_t count, uint32_t space) {
     Result r;
     if (!Starts(count == 0, src[0] == 0, space, r)) return r;
     const bool counted = count > 0;
     uint32_t in = 0, cleanIn = 0, cleanOut = 0;
     std::mbstate_t state{};
     for (;;) {
-        const std::mbstate_t before = state;
-        char scratch[MB_LEN_MAX];
-        const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(src[in]), &state);
-        if (n == static_cast<size_t>(-1) || n > space - r.out.size) {
-            state = before;
-            if (n == static_cast<size_t>(-1)) in += 1, r.noMap = 1;
-            r.status = n == static_cast<size_t>(-1) ? CVT_E_NO_MAP : CVT_E_BUFFER_FULL;
-            break;
+        const wint_t u = src[in];
+        if (map == Map::Bytes) {
+            const std::mbstate_t before = state;
+            char scratch[MB_LEN_MAX];
+            const size_t n = std::wcrtomb(scratch, static_cast<wchar_t>(u), &state);
+            if (n == static_cast<size_t>(-1) || n > space - r.out.size) {
+                state = before;
+                if (n == static_cast<size_t>(-1)) in += 1, r.noMap = 1;
+                r.status = n == static_cast<size_t>(-1) ? CVT_E_NO_MAP : CVT_E_BUFFER_FULL;
+                break;
+            }
+            for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
+        } else {
+            r.out.push_back(static_cast<uint16_t>(map == Map::Upper ? std::towupper(u) : std::towlower(u)));
         }
-        for (size_t i = 0; i < n; ++i) r.out.push_back(static_cast<unsigned char>(scratch[i]));
         in += 1;
         if (std::mbsinit(&state)) cleanIn = in, cleanOut = r.out.size;
         const bool done = counted && in == static_cast<uint32_t>(count);
@@ -237,7 +245,7 @@ inline int32_t UnitsToBytes(const uint16_t *src, bool path, int32_t action, uint
         for (int32_t k = 0; path && separator < 0 && src[k] != 0; ++k) separator = IsSeparator(src[k]) ? k : -1;
         const bool atSeparator = separator >= 0 && (escape < 0 || separator < escape);
         const int32_t end = atSeparator ? separator : escape;
-        const Result r = ToBytes(src, end, kMaxOut);
+        const Result r = FromUnits(Map::Bytes, src, end, kMaxOut);
         out.append(reinterpret_cast<const char16_t *>(r.out.units), r.out.size);
         src += r.consumed;
         if (r.status == CVT_OK || (r.status == CVT_E_SOURCE_EXHAUSTED && end < 0)) return CVT_OK;
