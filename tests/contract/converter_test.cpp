@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 
 #include "models.h"
 #include "qtest.h"
@@ -227,7 +228,7 @@ TEST(Converter, ParsersRefuseOnlyANul) {
     const struct { const char *name; std::string in; int32_t result; uint32_t value, consumed; } rows[] = {
         {"to unit", "[00E9]", OK, 0xE9, 6}, {"to unit", "[0\0" "E9]"s, CVT_E_NO_MAP, 0, 0},
         {"oem to unit", "\x01", OK, 0x20AC, 1}, {"oem to unit", "[20AC]", OK, 0x20AC, 6}, {"oem to unit", "\0"s, CVT_E_NO_MAP, 0, 0},
-        {"to byte", "[E9]", OK, 0xE9, 4}, {"to byte", "[E\0]"s, CVT_E_NO_MAP, 0, 0},
+        {"to unit", "[00e9]", OK, 0x2E9, 6}, {"to byte", "[E9]", OK, 0xE9, 4}, {"to byte", "[E\0]"s, CVT_E_NO_MAP, 0, 0},
         {"oem to byte", "\x01", OK, 0xCC, 1}, {"oem to byte", "\0"s, CVT_E_NO_MAP, 0, 0}};
     for (const auto &row : rows) {
         const std::u16string units = qtest::Widen(row.in);
@@ -255,12 +256,77 @@ TEST(Converter, CallbacksRefuseNullsAndNoRoom) {
     EXPECT_TRUE(KXZUniParserForOemEuro(nullptr, &byte, 0, &produced, nullptr, &consumed) == FULL && produced == 7 && consumed == 7);
     EXPECT_TRUE(KXZNoMapUniFixer(nullptr, nullptr, 6, &produced, U(u"a"), 1) == PAR && produced == 0 && KXZNoMapByteFixer(nullptr, &unit, 4, &produced, nullptr, 1) == PAR);
     EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 0, &produced, nullptr, 0) == OK && produced == 0);
+    EXPECT_TRUE(KXZByteParser(nullptr, &unit, 1, nullptr, "[0041]", nullptr) == OK && unit == 0x41);  // counts are optional
     EXPECT_TRUE(KXUXLoadNormalizeConverter(0, nullptr) == PAR && KXUXUnicodeToByte(nullptr, &byte, 0, U(u"a"), &size) == NUL && size == 0);
     ConverterHandle h = nullptr;
     LocaleScope utf8(qtest::kUtf8);
     ASSERT_EQ(KXUXLoadByteUnicodeConverter(0, &h), OK);
     EXPECT_TRUE(KXUXGetCharSize(h, "\xC3\xA9", &size) == OK && size == 2 && KXUXGetCharSize(h, "\x80", &size) == -1 && size == 0);
     KXUXUnloadConverter(h);
+}
+
+// A program's own callbacks: their errors end the conversion after what they
+// wrote, output they claim beyond their room carries nothing past the
+// buffer, a scanner's mark outside the input is no escape, a step of its
+// own takes the engine's place.
+int32_t Fails(ConverterHandle, uint16_t *, uint32_t, uint32_t *, const char *, uint32_t *) { return CVT_E_NOT_AVAILABLE; }
+int32_t OneThenFails(ConverterHandle, uint16_t *out, uint32_t, uint32_t *produced, const char *, uint32_t) {
+    return *out = u'?', *produced = 1, CVT_E_UNSUPPORTED_OP;
+}
+template <typename Out, typename In>
+int32_t Boasts(ConverterHandle, Out *, uint32_t space, uint32_t *produced, const In *, uint32_t) { return *produced = space + 1000, CVT_OK; }
+int32_t BoastingStep(uintptr_t, const void *, void *, int32_t, uint32_t space, uint32_t *consumed, uint32_t *produced, uint32_t *) {
+    return *consumed = 1, *produced = space + 1000, CVT_OK;
+}
+int32_t OwnStep(uintptr_t w, const void *s, void *d, int32_t n, uint32_t room, uint32_t *c, uint32_t *p, uint32_t *m) { return KXUToUnicode(w, s, d, n, room, c, p, m); }
+const char *Before(ConverterHandle, const char *src, int32_t) { return src - 1; }
+
+TEST(Converter, CallbacksOfTheProgramsOwn) {
+    LocaleScope scope(qtest::kUtf8);
+    ConverterHandle h = nullptr;
+    ASSERT_TRUE(KXUXLoadByteUnicodeConverter(0, &h) == OK && KXUXSetNoMapAction(h, NOMAP_FIXER, NOMAP_FIXER) == OK);
+    auto toUnits = [&](ConverterHandle c, const char *bytes, uint32_t size, int32_t result, std::u16string text) {
+        Guarded<uint16_t> out(size);
+        uint32_t count = kUnset;
+        EXPECT_EQ(KXUXByteToUnicode(c, out.data(), size, bytes, &count), result) << bytes << size;
+        EXPECT_TRUE(out.intact() && count < size && out[count] == 0 && (text == u"*" || qtest::S16(out.data(), count) == text)) << bytes << size;
+    };
+    ASSERT_EQ(KXUXSetByteFunctions(h, OneThenFails, nullptr, Fails), OK);
+    toUnits(h, "xy[0041]z", 10, NA, u"xy");
+    toUnits(h, "x\xFFy", 10, UNS, u"x?");
+    ASSERT_EQ(KXUXSetByteFunctions(h, Boasts<uint16_t, char>, Before, nullptr), OK);
+    for (uint32_t size : {1u, 2u, 3u, 8u}) toUnits(h, "x\xFFy", size, FULL, u"*");
+    toUnits(h, "a[0041]", 10, OK, u"a[0041]");
+    Converter own = *h;
+    own.toUnicodeStep = OwnStep, own.byteScanner = KXZByteScanner;
+    toUnits(&own, "a[0041]\xC3\xA9", 10, OK, u"aA\u00E9");
+    ASSERT_EQ(KXUXSetUniFunctions(h, Boasts<char, uint16_t>, nullptr, nullptr), OK);
+    own = *h, own.toByteStep = BoastingStep;
+    for (const ConverterHandle c : {h, &own}) {
+        for (uint32_t size : {1u, 2u, 8u}) {
+            Guarded<char> out(size);
+            uint32_t count = kUnset, needed = kUnset;
+            KXUXUnicodeToByte(c, out.data(), size, U(u"x\xDC00y"), &count);
+            KXUXUnicodeToByte(c, nullptr, 0, U(u"x\xDC00y"), &needed);
+            EXPECT_TRUE(out.intact() && count < size && out[count] == 0 && needed != kUnset) << size;
+        }
+    }
+    KXUXUnloadConverter(h);
+}
+
+// A NUL inside a counted source ends the step wherever a run stands
+// (variant 4875 of the units, 1625 of the bytes: all the room, counted to the end).
+TEST(Converter, ANulInsideACountedSourceEndsTheStep) {
+    for (const auto &[locale, letter] : {std::pair{qtest::kUtf8, u'\u3042'}, {qtest::kLatin1, u'\u00E9'}, {qtest::kEucJp, u'\u3042'}, {qtest::kCp1251, u'\u0416'}}) {
+        LocaleScope scope(locale);
+        char one[MB_LEN_MAX];
+        std::mbstate_t state{};
+        const size_t n = std::wcrtomb(one, static_cast<wchar_t>(letter), &state);
+        std::string bytes;
+        for (int i = 0; i < 200; ++i) bytes.append(one, n);
+        qcheck::FamilyNamed("engine").units(std::u16string(200, letter) + u'\0' + u"xy", 4875);
+        qcheck::FamilyNamed("engine").bytes(bytes + '\0' + "xy", 1625);
+    }
 }
 
 // The DOS code pages that gained the Euro late get its scanners and parsers;
