@@ -253,6 +253,7 @@ TEST(Converter, CallbacksRefuseNullsAndNoRoom) {
     uint32_t produced = 7, consumed = 7, size = 7;
     EXPECT_TRUE(KXZByteScanner(nullptr, nullptr, -1) == nullptr && KXZUniScannerForOemEuro(nullptr, nullptr, 4) == nullptr);
     EXPECT_TRUE(KXZByteParser(nullptr, nullptr, 1, &produced, "[0041]", &consumed) == PAR && KXZUniParser(nullptr, &byte, 1, &produced, nullptr, &consumed) == PAR);
+    EXPECT_EQ(KXZByteParser(nullptr, &unit, 1, &produced, nullptr, &consumed), PAR);
     EXPECT_TRUE(KXZUniParserForOemEuro(nullptr, &byte, 0, &produced, nullptr, &consumed) == FULL && produced == 7 && consumed == 7);
     EXPECT_TRUE(KXZNoMapUniFixer(nullptr, nullptr, 6, &produced, U(u"a"), 1) == PAR && produced == 0 && KXZNoMapByteFixer(nullptr, &unit, 4, &produced, nullptr, 1) == PAR);
     EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 0, &produced, nullptr, 0) == OK && produced == 0);
@@ -280,6 +281,7 @@ int32_t BoastingStep(uintptr_t, const void *, void *, int32_t, uint32_t space, u
 }
 int32_t OwnStep(uintptr_t w, const void *s, void *d, int32_t n, uint32_t room, uint32_t *c, uint32_t *p, uint32_t *m) { return KXUToUnicode(w, s, d, n, room, c, p, m); }
 const char *Before(ConverterHandle, const char *src, int32_t) { return src - 1; }
+const char *AtTheEnd(ConverterHandle, const char *src, int32_t length) { return src + length; }
 
 TEST(Converter, CallbacksOfTheProgramsOwn) {
     LocaleScope scope(qtest::kUtf8);
@@ -297,9 +299,16 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
     ASSERT_EQ(KXUXSetByteFunctions(h, Boasts<uint16_t, char>, Before, nullptr), OK);
     for (uint32_t size : {1u, 2u, 3u, 8u}) toUnits(h, "x\xFFy", size, FULL, u"*");
     toUnits(h, "a[0041]", 10, OK, u"a[0041]");
+    uint16_t units[8];
+    uint32_t count = kUnset;
+    ASSERT_EQ(KXUXSetByteFunctions(h, nullptr, AtTheEnd, nullptr), OK);
+    EXPECT_TRUE(KXUXLenByteToUnicode(h, units, 8, "ab[0041]", 2, &count) == OK && count == 2 && KXUXByteToUnicode(h, units, 8, "ab", nullptr) == OK);
     Converter own = *h;
     own.toUnicodeStep = OwnStep, own.byteScanner = KXZByteScanner;
     toUnits(&own, "a[0041]\xC3\xA9", 10, OK, u"aA\u00E9");
+    char bytes[4];
+    ASSERT_EQ(KXUXSetUniFunctions(h, nullptr, KXZUniScannerForOemEuro, nullptr), OK);
+    EXPECT_TRUE(KXUXUnicodeToByte(h, bytes, 4, U(u"ab"), &count) == OK && count == 2);
     ASSERT_EQ(KXUXSetUniFunctions(h, Boasts<char, uint16_t>, nullptr, nullptr), OK);
     own = *h, own.toByteStep = BoastingStep;
     for (const ConverterHandle c : {h, &own}) {
