@@ -323,9 +323,10 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
     KXUXUnloadConverter(h);
 }
 
-// A NUL inside a counted source ends the step wherever a run stands
-// (variant 4875 of the units, 1625 of the bytes: all the room, counted to the end).
-TEST(Converter, ANulInsideACountedSourceEndsTheStep) {
+// A counted source read to its end, and a NUL inside one, wherever a run
+// stands (variant 4875 of the units, 1625 of the bytes: all the room,
+// counted to the end).
+TEST(Converter, CountedSourcesEndAtTheCountOrANul) {
     for (const auto &[locale, letter] : {std::pair{qtest::kUtf8, u'\u3042'}, {qtest::kLatin1, u'\u00E9'}, {qtest::kEucJp, u'\u3042'}, {qtest::kCp1251, u'\u0416'}}) {
         LocaleScope scope(locale);
         char one[MB_LEN_MAX];
@@ -333,8 +334,10 @@ TEST(Converter, ANulInsideACountedSourceEndsTheStep) {
         const size_t n = std::wcrtomb(one, static_cast<wchar_t>(letter), &state);
         std::string bytes;
         for (int i = 0; i < 200; ++i) bytes.append(one, n);
-        qcheck::FamilyNamed("engine").units(std::u16string(200, letter) + u'\0' + u"xy", 4875);
-        qcheck::FamilyNamed("engine").bytes(bytes + '\0' + "xy", 1625);
+        for (const std::u16string &after : {std::u16string(), std::u16string(u"\0xy", 3)}) {
+            qcheck::FamilyNamed("engine").units(std::u16string(200, letter) + after, 4875);
+            qcheck::FamilyNamed("engine").bytes(bytes + std::string(after.begin(), after.end()), 1625);
+        }
     }
 }
 
