@@ -282,6 +282,13 @@ int32_t BoastingStep(uintptr_t, const void *, void *, int32_t, uint32_t space, u
 int32_t OwnStep(uintptr_t w, const void *s, void *d, int32_t n, uint32_t room, uint32_t *c, uint32_t *p, uint32_t *m) { return KXUToUnicode(w, s, d, n, room, c, p, m); }
 const char *Before(ConverterHandle, const char *src, int32_t) { return src - 1; }
 const char *AtTheEnd(ConverterHandle, const char *src, int32_t length) { return src + length; }
+int scans = 0;
+template <typename T>
+const T *Counting(ConverterHandle h, const T *src, int32_t n) {
+    ++scans;
+    if constexpr (sizeof(T) == 1) return KXZByteScanner(h, src, n);
+    else return KXZUniScanner(h, src, n);
+}
 
 TEST(Converter, CallbacksOfTheProgramsOwn) {
     LocaleScope scope(qtest::kUtf8);
@@ -320,6 +327,15 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
             EXPECT_TRUE(out.intact() && count < size && out[count] == 0 && needed != kUnset) << size;
         }
     }
+    // A scanner that has found nothing is not asked again for the rest of the text.
+    ASSERT_TRUE(KXUXResetConverter(h) == OK && KXUXSetScanAction(h, SCAN_ESCAPES, SCAN_ESCAPES) == OK && KXUXSetNoMapAction(h, NOMAP_FIXER, NOMAP_FIXER) == OK);
+    ASSERT_TRUE(KXUXSetUniFunctions(h, nullptr, Counting<uint16_t>, nullptr) == OK && KXUXSetByteFunctions(h, nullptr, Counting<char>, nullptr) == OK);
+    Guarded<char> wide(32);
+    Guarded<uint16_t> narrow(32);
+    scans = 0;
+    EXPECT_TRUE(KXUXUnicodeToByte(h, wide.data(), 32, U(u"a\xDC00" u"b\xDC00" u"c"), &count) == OK && count == 15 && scans == 1);
+    scans = 0;
+    EXPECT_TRUE(KXUXByteToUnicode(h, narrow.data(), 32, "a\xFF" "b\xFF" "c", &count) == OK && count == 11 && scans == 1);
     KXUXUnloadConverter(h);
 }
 
