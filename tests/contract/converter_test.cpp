@@ -257,6 +257,7 @@ TEST(Converter, CallbacksRefuseNullsAndNoRoom) {
     EXPECT_TRUE(KXZUniParserForOemEuro(nullptr, &byte, 0, &produced, nullptr, &consumed) == FULL && produced == 7 && consumed == 7);
     EXPECT_TRUE(KXZNoMapUniFixer(nullptr, nullptr, 6, &produced, U(u"a"), 1) == PAR && produced == 0 && KXZNoMapByteFixer(nullptr, &unit, 4, &produced, nullptr, 1) == PAR);
     EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 0, &produced, nullptr, 0) == OK && produced == 0);
+    EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 4, &produced, "a", 1) == PAR && KXUToUnicode(0, "\xFF", &unit, -1, 1, &produced, &consumed, nullptr) == CVT_E_NO_MAP);
     EXPECT_TRUE(KXZByteParser(nullptr, &unit, 1, nullptr, "[0041]", nullptr) == OK && unit == 0x41);  // counts are optional
     EXPECT_TRUE(KXUXLoadNormalizeConverter(0, nullptr) == PAR && KXUXUnicodeToByte(nullptr, &byte, 0, U(u"a"), &size) == NUL && size == 0);
     ConverterHandle h = nullptr;
@@ -300,8 +301,9 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
         EXPECT_EQ(KXUXByteToUnicode(c, out.data(), size, bytes, &count), result) << bytes << size;
         EXPECT_TRUE(out.intact() && count < size && out[count] == 0 && (text == u"*" || qtest::S16(out.data(), count) == text)) << bytes << size;
     };
-    ASSERT_EQ(KXUXSetByteFunctions(h, OneThenFails, nullptr, Fails), OK);
+    ASSERT_EQ(KXUXSetByteFunctions(h, nullptr, nullptr, Fails), OK);
     toUnits(h, "xy[0041]z", 10, NA, u"xy");
+    ASSERT_EQ(KXUXSetByteFunctions(h, OneThenFails, nullptr, nullptr), OK);
     toUnits(h, "x\xFFy", 10, UNS, u"x?");
     ASSERT_EQ(KXUXSetByteFunctions(h, Boasts<uint16_t, char>, Before, nullptr), OK);
     for (uint32_t size : {1u, 2u, 3u, 8u}) toUnits(h, "x\xFFy", size, FULL, u"*");
@@ -315,7 +317,7 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
     toUnits(&own, "a[0041]\xC3\xA9", 10, OK, u"aA\u00E9");
     char bytes[4];
     ASSERT_EQ(KXUXSetUniFunctions(h, nullptr, KXZUniScannerForOemEuro, nullptr), OK);
-    EXPECT_TRUE(KXUXUnicodeToByte(h, bytes, 4, U(u"ab"), &count) == OK && count == 2);
+    EXPECT_TRUE(KXUXUnicodeToByte(h, bytes, 4, U(u"ab"), &count) == OK && count == 2 && KXUXUnicodeToUntermByte(h, bytes, 4, U(u"ab"), nullptr) == OK);
     ASSERT_EQ(KXUXSetUniFunctions(h, Boasts<char, uint16_t>, nullptr, nullptr), OK);
     own = *h, own.toByteStep = BoastingStep;
     for (const ConverterHandle c : {h, &own}) {
