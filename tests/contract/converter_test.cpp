@@ -255,6 +255,7 @@ TEST(Converter, CallbacksRefuseNullsAndNoRoom) {
     EXPECT_TRUE(KXZByteParser(nullptr, nullptr, 1, &produced, "[0041]", &consumed) == PAR && KXZUniParser(nullptr, &byte, 1, &produced, nullptr, &consumed) == PAR);
     EXPECT_EQ(KXZByteParser(nullptr, &unit, 1, &produced, nullptr, &consumed), PAR);
     EXPECT_TRUE(KXZUniParserForOemEuro(nullptr, &byte, 0, &produced, nullptr, &consumed) == FULL && produced == 7 && consumed == 7);
+    EXPECT_EQ(KXZUniParserForOemEuro(nullptr, nullptr, 1, &produced, U(u"\x20AC"), &consumed), PAR);
     EXPECT_TRUE(KXZNoMapUniFixer(nullptr, nullptr, 6, &produced, U(u"a"), 1) == PAR && produced == 0 && KXZNoMapByteFixer(nullptr, &unit, 4, &produced, nullptr, 1) == PAR);
     EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 0, &produced, nullptr, 0) == OK && produced == 0);
     EXPECT_TRUE(KXZNoMapByteFixer(nullptr, nullptr, 4, &produced, "a", 1) == PAR && KXUToUnicode(0, "\xFF", &unit, -1, 1, &produced, &consumed, nullptr) == CVT_E_NO_MAP);

@@ -92,7 +92,7 @@ TEST(Multibyte, EdgesAndNullPointers) {
         EXPECT_TRUE(KXLmblen(nullptr, 4) == 0 && KXLmblen("", 1) == 0 && KXLmblen("a", 0) == -1);
         char s[] = "abcdef";
         EXPECT_TRUE(KXLTruncateString(s, INT32_MIN) == 0 && s[0] == 0 && std::string(s + 1, 5) == "bcdef");
-        EXPECT_TRUE(KXultoa(5, s, INT32_MIN) == s && s[0] == 0 && KXltoa(-5, s, 64) == s && s[0] == 0);
+        EXPECT_TRUE(KXultoa(5, s, INT32_MIN) == s && s[0] == 0 && KXltoa(-5, s, 64) == s && s[0] == 0 && std::string(KXltoa(0, s, 10)) == "0");
     }
 }
 
@@ -114,6 +114,7 @@ TEST(Collation, PassThroughAndCountedExamples) {
     EXPECT_GT(KXLstrcoll("a", "B"), 0);  // in C
     LocaleScope scope(kDe);
     EXPECT_TRUE(KXLstrcoll("a", "B") < 0 && KXstrncoll("\xC3\xA9x", "\xC3\xA9y", 1) == 0);
+    EXPECT_EQ(KXLstricmp("\xEF\xBF\xBF", "a"), 0xFFFF - 'a');  // U+FFFF is one unit
     EXPECT_TRUE(KXstrncoll("ab", "abc", 5) == -1 && KXstrncoll("abc", "ab", 5) == 1 && KXstrncoll("a", "b", 0) == 0);
     EXPECT_EQ(KXstrncoll("a\xFF" "x", "a\xFF" "y", 5), -1);  // after a bad sequence: bytes
     // Transforms order like the collation, and fit when sized by a query.
