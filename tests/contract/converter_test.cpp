@@ -343,8 +343,8 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
 }
 
 // A counted source read to its end, and a NUL inside one, wherever a run
-// stands (variant 4875 of the units, 1625 of the bytes: all the room,
-// counted to the end).
+// stands (variants 4875, 6500 and 8125 of the units: to bytes, upper and
+// lower case; 1625 of the bytes; all the room, counted to the end).
 TEST(Converter, CountedSourcesEndAtTheCountOrANul) {
     for (const auto &[locale, letter] : {std::pair{qtest::kUtf8, u'\u3042'}, {qtest::kLatin1, u'\u00E9'}, {qtest::kEucJp, u'\u3042'}, {qtest::kCp1251, u'\u0416'}}) {
         LocaleScope scope(locale);
@@ -354,7 +354,7 @@ TEST(Converter, CountedSourcesEndAtTheCountOrANul) {
         std::string bytes;
         for (int i = 0; i < 200; ++i) bytes.append(one, n);
         for (const std::u16string &after : {std::u16string(), std::u16string(u"\0xy", 3)}) {
-            qcheck::FamilyNamed("engine").units(std::u16string(200, letter) + after, 4875);
+            for (uint32_t variant : {4875u, 6500u, 8125u}) qcheck::FamilyNamed("engine").units(std::u16string(200, letter) + after, variant);
             qcheck::FamilyNamed("engine").bytes(bytes + std::string(after.begin(), after.end()), 1625);
         }
     }
