@@ -324,10 +324,10 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
     for (const ConverterHandle c : {h, &own}) {
         for (uint32_t size : {1u, 2u, 8u}) {
             Guarded<char> out(size);
-            uint32_t count = kUnset, needed = kUnset;
-            KXUXUnicodeToByte(c, out.data(), size, U(u"x\xDC00y"), &count);
+            uint32_t written = kUnset, needed = kUnset;
+            KXUXUnicodeToByte(c, out.data(), size, U(u"x\xDC00y"), &written);
             KXUXUnicodeToByte(c, nullptr, 0, U(u"x\xDC00y"), &needed);
-            EXPECT_TRUE(out.intact() && count < size && out[count] == 0 && needed != kUnset) << size;
+            EXPECT_TRUE(out.intact() && written < size && out[written] == 0 && needed != kUnset) << size;
         }
     }
     // A scanner that has found nothing is not asked again for the rest of the text.
