@@ -64,28 +64,48 @@ inline bool BulkCodeset(const char *name) {
     return false;
 }
 
-inline CodesetTraits CurrentCodeset() {
-    const char *name = nl_langinfo(CODESET);
+inline CodesetTraits CodesetNamed(const char *name) {
     if (NameIs(name, "UTF-8")) return CodesetTraits{Codeset::Utf8, false};
     if (NameIs(name, "ISO-8859-1")) return CodesetTraits{Codeset::Latin1, false};
     return CodesetTraits{AsciiCodeset(name) ? Codeset::AsciiSuperset : Codeset::Other, BulkCodeset(name)};
 }
 
-// The locale's codeset, asked once per call rather than once per step.
+// The locale's codeset, asked once per call rather than once per step. Its
+// name is kept: glibc picks mbrtowc's and wcrtomb's converter by that name,
+// so answers learned under one name hold until the name changes.
 class CodesetMemo {
 public:
     void Forget() { known_ = false; }
     CodesetTraits Get() {
-        if (!known_) {
-            codeset_ = CurrentCodeset();
-            known_ = true;
-        }
+        if (!known_) Refresh();
         return codeset_;
+    }
+    // True once after each change of name.
+    bool Renamed() {
+        if (!known_) Refresh();
+        const bool renamed = renamed_;
+        renamed_ = false;
+        return renamed;
     }
 
 private:
+    void Refresh() {
+        const char *name = nl_langinfo(CODESET);
+        const size_t length = strnlen(name, sizeof name_);
+        // A name too long to keep never matches, so nothing learned under it is reused.
+        if (length == sizeof name_ || std::strcmp(name, name_) != 0) {
+            renamed_ = true;
+            if (length == sizeof name_) name_[0] = 0;
+            else std::memcpy(name_, name, length + 1);
+        }
+        codeset_ = CodesetNamed(name);
+        known_ = true;
+    }
+
     bool known_ = false;
-    CodesetTraits codeset_{Codeset::Other, false};
+    bool renamed_ = false;
+    char name_[48] = {};
+    CodesetTraits codeset_{};
 };
 
 }  // namespace quemba::detail

@@ -284,7 +284,7 @@ int32_t EngineToByte(const void *source, void *destination, int32_t count, uint3
 extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *destination,
                                            int32_t count, uint32_t space, uint32_t *consumed,
                                            uint32_t *produced, uint32_t *noMapLength) {
-    quemba::detail::ToUnicodeMemo memo;
+    quemba::detail::ToUnicodeMemo &memo = quemba::detail::ToUnicodeMemo::ThisThread();
     return quemba::detail::EngineToUnicode(source, destination, count, space, consumed, produced, noMapLength,
                                            memo);
 }
@@ -292,7 +292,7 @@ extern "C" QUEMBA_API int32_t KXUToUnicode(uintptr_t, const void *source, void *
 extern "C" QUEMBA_API int32_t KXUToByte(uintptr_t, const void *source, void *destination,
                                         int32_t count, uint32_t space, uint32_t *consumed,
                                         uint32_t *produced, uint32_t *noMapLength) {
-    quemba::detail::ToByteMemo memo;
+    quemba::detail::ToByteMemo &memo = quemba::detail::ToByteMemo::ThisThread();
     return quemba::detail::EngineToByte(source, destination, count, space, consumed, produced, noMapLength, memo);
 }
 

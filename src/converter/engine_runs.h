@@ -29,7 +29,7 @@ constexpr uint32_t kBulkChars = 256;
 
 class ToUnicodeRuns {
 public:
-    explicit ToUnicodeRuns(ToUnicodeMemo &memo) : ToUnicodeRuns(memo.codeset.Get(), memo) {}
+    explicit ToUnicodeRuns(ToUnicodeMemo &memo) : ToUnicodeRuns(memo.Codeset(), memo) {}
 
     uint32_t LongestChar() const { return longest_; }
 
@@ -66,10 +66,8 @@ private:
     }
 
     RunResult Memo(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
-        if (n >= kMemoFrom && room >= kMemoFrom / 2) {
-            const RunResult r = memo_.Take(s, n, d, room);
-            if (r.produced != 0) return r;
-        }
+        const RunResult r = memo_.Take(s, n, d, room);
+        if (r.produced != 0) return r;
         return Bulk(s, n, d, room);
     }
 
@@ -118,7 +116,7 @@ private:
 
 class ToByteRuns {
 public:
-    explicit ToByteRuns(ToByteMemo &memo) : codeset_(memo.codeset.Get()), memo_(memo) {}
+    explicit ToByteRuns(ToByteMemo &memo) : codeset_(memo.Codeset()), memo_(memo) {}
 
     RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
         switch (codeset_.kind) {
@@ -131,18 +129,15 @@ public:
         case Codeset::AsciiSuperset: {
             const uint32_t k = NarrowRun<false>(s, d, n < room ? n : room);
             if (k != 0) return RunResult{k, k};
-            if (n >= kMemoFrom && room >= kMemoFrom) {
-                const RunResult r = memo_.Take<true>(s, n, d, room);
-                if (r.consumed != 0) return r;
-            }
+            const RunResult r = memo_.Take<true>(s, n, d, room);
+            if (r.consumed != 0) return r;
             return Bulk(s, n, d, room);
         }
-        case Codeset::Other:
-            if (n >= kMemoFrom && room >= kMemoFrom) {
-                const RunResult r = memo_.Take<false>(s, n, d, room);
-                if (r.consumed != 0) return r;
-            }
+        case Codeset::Other: {
+            const RunResult r = memo_.Take<false>(s, n, d, room);
+            if (r.consumed != 0) return r;
             return Bulk(s, n, d, room);
+        }
         }
         return RunResult{0, 0};
     }

@@ -11,16 +11,13 @@
 namespace quemba::detail {
 
 // Memos of libc's own answers, for codesets without a path of their own:
-// the first time a call meets a unit or a byte sequence, libc converts it
-// alone from the initial state, and the answer is kept for the rest of the
-// call only when libc ends in the initial state. A memo lives on the stack
-// of one call and starts empty, so nothing survives a locale change between
-// calls; the drivers forget it around callbacks, which might change the
-// locale in the middle of a call.
+// the first time a unit or a byte sequence is met, libc converts it alone
+// from the initial state, and the answer is kept only when libc ends in the
+// initial state. Each thread has one memo per direction, which outlives the
+// call: answers depend on the codeset's name alone, so the memo is emptied
+// when the name changes, checked at the start of every call and, where a
+// program's own callback might have changed the locale, after each of them.
 constexpr uint32_t kMemoSlots = 1024;
-// Shorter input goes to bulk calls: filling a memo costs one libc call per
-// character first met.
-constexpr uint32_t kMemoFrom = 128;
 
 // Two ways per set: a character evicts the older of the two only, so two
 // frequent characters that share a set do not thrash. Each slot is a word
@@ -47,12 +44,14 @@ inline void MemoStore(Word *set, Word word) {
 
 class ToUnicodeMemo {
 public:
-    void Forget() {
-        ready_ = false;
-        codeset.Forget();
-    }
+    // The calling thread's memo, its codeset to be read again.
+    static ToUnicodeMemo &ThisThread();
 
-    CodesetMemo codeset;
+    void Forget() { codeset.Forget(); }
+    CodesetTraits Codeset() {
+        if (codeset.Renamed()) ready_ = false;
+        return codeset.Get();
+    }
 
     // Characters of one or two bytes, each as libc decoded it; stops before
     // anything else (a NUL, longer or rejected sequences, the end of input
@@ -148,21 +147,23 @@ private:
         return key | (one ? static_cast<uint32_t>(w) << 16 : 0);
     }
 
+    CodesetMemo codeset;
     bool ready_ = false;
-    // Left uninitialised until a call needs them. single_: per byte, what
+    // Cleared when first needed under a codeset. single_: per byte, what
     // libc made of it alone (kOne with the unit, kLead, kStop, kUnknown).
-    uint32_t single_[256];
-    uint32_t pairs_[kMemoSlots];
+    uint32_t single_[256] = {};
+    uint32_t pairs_[kMemoSlots] = {};
 };
 
 class ToByteMemo {
 public:
-    void Forget() {
-        ready_ = false;
-        codeset.Forget();
-    }
+    static ToByteMemo &ThisThread();
 
-    CodesetMemo codeset;
+    void Forget() { codeset.Forget(); }
+    CodesetTraits Codeset() {
+        if (codeset.Renamed()) ready_ = false;
+        return codeset.Get();
+    }
 
     // Units as libc wrote them alone, whole characters only; stops before a
     // NUL, a unit libc rejects or leaves in a shift state, and the end of
@@ -218,9 +219,9 @@ private:
         return word;
     }
 
+    CodesetMemo codeset;
     bool ready_ = false;
-    // Left uninitialised until a call needs it.
-    uint64_t slots_[kMemoSlots];
+    uint64_t slots_[kMemoSlots] = {};
 };
 
 }  // namespace quemba::detail

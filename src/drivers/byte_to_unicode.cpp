@@ -36,8 +36,8 @@ int32_t ApplyNoMap(ConverterHandle h, Sink &sink, const char *start, uint32_t le
 }
 
 // The engine's step keeps its memo across the steps of one call; a callback
-// other than the library's own might change the locale, so the memo is
-// forgotten after it.
+// other than the library's own might change the locale, so the codeset is
+// read again after it.
 inline int32_t Step(ConverterHandle h, ToUnicodeMemo &memo, const char *src, uint16_t *out, int32_t piece,
                     uint32_t room, uint32_t *consumed, uint32_t *produced, uint32_t *noMap) {
     if (h->toUnicodeStep == KXUToUnicode) {
@@ -66,7 +66,7 @@ template <class Sink>
 int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink &sink) {
     // Once the scanner has found no escape, none can appear further on.
     bool scanning = h->byteScanAction == SCAN_ESCAPES;
-    ToUnicodeMemo memo;
+    ToUnicodeMemo &memo = ToUnicodeMemo::ThisThread();
     const bool ownCallbacks = h->byteNoMapFixer == KXZNoMapByteFixer && h->byteScanner == KXZByteScanner &&
                               h->byteParser == KXZByteParser;
     // A character that an escape's bracket turned out to end: converted as

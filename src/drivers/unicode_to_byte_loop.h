@@ -86,8 +86,8 @@ int32_t ApplyUniNoMap(ConverterHandle h, Sink &sink, const uint16_t *start, uint
 }
 
 // The engine's step keeps its memo across the steps of one call; a callback
-// other than the library's own might change the locale, so the memo is
-// forgotten after it.
+// other than the library's own might change the locale, so the codeset is
+// read again after it.
 inline int32_t ByteStep(ConverterHandle h, ToByteMemo &memo, const uint16_t *src, char *out, int32_t piece,
                         uint32_t room, uint32_t *consumed, uint32_t *produced, uint32_t *noMap) {
     if (h->toByteStep == KXUToByte) return EngineToByte(src, out, piece, room, consumed, produced, noMap, memo);
@@ -97,7 +97,7 @@ inline int32_t ByteStep(ConverterHandle h, ToByteMemo &memo, const uint16_t *src
 template <class Pieces, class Sink>
 int32_t ConvertUnits(ConverterHandle h, const uint16_t *src, Sink &sink) {
     bool scanning = h->uniScanAction == SCAN_ESCAPES;
-    ToByteMemo memo;
+    ToByteMemo &memo = ToByteMemo::ThisThread();
     const bool ownCallbacks = h->uniNoMapFixer == KXZNoMapUniFixer && h->uniScanner == KXZUniScanner &&
                               h->uniParser == KXZUniParser;
     // The source does not change during the call, so the first separator

@@ -29,6 +29,11 @@ std::u16string Round(ConverterHandle shared) {
     uint32_t n = 0;
     auto units16 = [&](int32_t r) { all += S16(u16, n) + char16_t(r) + char16_t(n) + u'|'; };
     auto bytes8 = [&](int32_t r) { all += qtest::Widen(std::string(b, n)) + char16_t(r) + char16_t(n) + u'|'; };
+    // Long enough, and free of escapes, to fill the memos of libc's answers.
+    static const std::string plain = [] { std::string s; for (int i = 0; i < 12; ++i) s += "\xC3\x9F\xA4\xA2\xE4\xB8\xAD\xC6\xFF x "; return s; }();
+    static const std::u16string wide = [] { std::u16string s; for (int i = 0; i < 12; ++i) s += u"\u00df\u4e2d\u0416\u00e4x "; return s; }();
+    units16(KXUXByteToUnicode(shared, u16, 256, plain.c_str(), &n));
+    bytes8(KXUXUnicodeToByte(shared, b, 256, U(wide), &n));
     units16(KXUXByteToUnicode(shared, u16, 256, bytes.c_str(), &n));
     units16(KXUXLenByteToUnicode(shared, nullptr, 0, bytes.c_str(), -1, &n));
     bytes8(KXUXUnicodeToByte(shared, b, 256, U(units), &n));
@@ -62,16 +67,31 @@ TEST(Threads, FirstUseOfTheCaselessComparison) {
     EXPECT_EQ(KXZStandardLowerCase()->refCount, 1);
 }
 
+// Each thread switches its own locale between rounds: what one thread
+// learned of libc's answers under one codeset holds nowhere else.
 TEST(Threads, SharedHandleStandardConvertersAndStrings) {
-    for (const char *locale : {"de_DE.UTF-8", qtest::kEucJp, qtest::kCp1251}) {
-        qtest::LocaleScope scope(locale);
-        ConverterHandle shared = nullptr;
-        ASSERT_TRUE(KXUSStandardUnicodeInit() == CVT_OK && KXUXLoadByteUnicodeConverter(0, &shared) == CVT_OK &&
-                    KXUXSetNoMapAction(shared, NOMAP_FIXER, NOMAP_FIXER) == CVT_OK);
-        EXPECT_EQ(WrongAcrossThreads([&] { return Round(shared); }, Round(shared)), 0) << locale;
-        KXUXUnloadConverter(shared);
-        KXUSStandardUnicodeRelease();
+    const char *const names[] = {"de_DE.UTF-8", qtest::kEucJp, qtest::kCp1251, qtest::kLatin1};
+    locale_t locales[4];
+    std::u16string expected[4];
+    ConverterHandle shared = nullptr;
+    ASSERT_TRUE(KXUSStandardUnicodeInit() == CVT_OK && KXUXLoadByteUnicodeConverter(0, &shared) == CVT_OK &&
+                KXUXSetNoMapAction(shared, NOMAP_FIXER, NOMAP_FIXER) == CVT_OK);
+    for (int i = 0; i < 4; ++i) {
+        qtest::LocaleScope scope(names[i]);
+        ASSERT_NE(locales[i] = newlocale(LC_ALL_MASK, names[i], nullptr), nullptr);
+        expected[i] = Round(shared);
     }
+    std::atomic<unsigned> next{0};
+    EXPECT_EQ(WrongAcrossThreads([&] {
+        thread_local unsigned k = next++;
+        uselocale(locales[k = (k + 1) % 4]);
+        const bool right = Round(shared) == expected[k];
+        uselocale(LC_GLOBAL_LOCALE);
+        return std::u16string(right ? u"" : u"wrong");
+    }, u""), 0);
+    for (locale_t l : locales) freelocale(l);
+    KXUXUnloadConverter(shared);
+    KXUSStandardUnicodeRelease();
 }
 
 }  // namespace
