@@ -7,6 +7,7 @@
 #include <quemba/converter.h>
 #include <quemba/locale_services.h>
 
+#include <langinfo.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -79,6 +80,7 @@ struct session {
     uint64_t lead_offset;
     const char *bad;     /* source side: first byte that could not be read */
     size_t bad_length;   /* and its length, for UTF-8 and UTF-16 input */
+    int unchanged;       /* UTF-8 in and out: valid chunks go out as they came */
 };
 
 static const char *encoding_name(enum encoding e) {
@@ -326,6 +328,38 @@ static int decode_utf8(struct session *s, char *data, size_t length) {
     }
     s->count = (size_t)(u - units);
     return 0;
+}
+
+/* Whether a chunk of UTF-8 would come out of the units exactly as it went
+ * in: whole, valid characters, four-byte ones only where both sides take
+ * them, and a "[" only where nothing reads or writes escapes. */
+static int utf8_unchanged(const unsigned char *p, size_t length, int four, int brackets) {
+    const unsigned char *end = p + length;
+    while (p < end) {
+        int valid;
+        size_t n;
+#if defined(__SSE2__)
+        while (end - p >= 16) {
+            __m128i v = _mm_loadu_si128((const __m128i *)p);
+            int stop = _mm_movemask_epi8(v);
+            if (!brackets) stop |= _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')));
+            if (stop != 0) {
+                p += __builtin_ctz((unsigned)stop);
+                break;
+            }
+            p += 16;
+        }
+        if (p == end) break;
+#endif
+        if (*p < 0x80) {
+            if (*p++ == '[' && !brackets) return 0;
+            continue;
+        }
+        n = utf8_sequence(p, end, &valid);
+        if (!valid || (n == 4 && !four)) return 0;
+        p += n;
+    }
+    return 1;
 }
 
 static int decode_utf16(struct session *s, const char *data, size_t length, int big_endian) {
@@ -750,6 +784,14 @@ static int convert_stream(struct session *s, struct input *in) {
         first = 0;
         if (in->length == 0) return 0;
         cut = chunk_cut(o, in);
+        if (s->unchanged && s->held == 0
+            && utf8_unchanged((const unsigned char *)in->data, cut, o->from == ENC_UTF8 && o->to == ENC_UTF8,
+                              !(o->from == ENC_LOCALE && o->unescape)
+                                  && !(o->to == ENC_LOCALE && o->unmappable == UNMAP_ESCAPE))) {
+            if (output_write(in->data, cut) != 0) return EXIT_IO;
+            input_consume(in, cut);
+            continue;
+        }
         kept = in->data[cut];
         in->data[cut] = '\0';
         decoded = decode(s, in->data, cut);
@@ -789,6 +831,11 @@ int run_convert(const struct convert_options *options) {
     if ((status = set_up_converter(&s)) != 0) {
         if (s.handle != NULL) KXUXUnloadConverter(s.handle);
         return status;
+    }
+    {
+        int utf8 = strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        s.unchanged = (options->from == ENC_UTF8 || (options->from == ENC_LOCALE && utf8))
+                      && (options->to == ENC_UTF8 || (options->to == ENC_LOCALE && utf8 && !options->path));
     }
     status = input_open(&in, options->file);
     if (status == 0) {
