@@ -15,6 +15,7 @@
 #include "converter/aux_operations.h"
 #include "converter/engine_runs.h"
 #include "converter/engine_steps.h"
+#include "converter/measured_input.h"
 
 namespace {
 
@@ -68,28 +69,11 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
         status = CVT_E_BUFFER_FULL;
     } else {
         const bool counted = count > 0;
-        uint32_t available = counted ? static_cast<uint32_t>(count) : UINT32_MAX;
-        // NUL-terminated input is measured only as far as the step can reach,
-        // and in growing pieces: a step that stops early (an unmappable
-        // character in a long text) must not have measured the rest, or
-        // converting a text with many stops costs its length squared.
-        // `settled` once the NUL is found or the measure covers the reach.
-        constexpr uint32_t kFirstPiece = 4096;
-        bool settled = counted || !kMeasure;
-        auto measure = [&](uint32_t reach, uint32_t piece) {
-            const uint32_t limit = reach < piece ? reach : piece;
-            const uint32_t more = quemba::detail::Measure(src + in, limit);
-            available = in + more;
-            settled = more < limit || limit == reach;
-        };
-        if (!settled) {
-            const uint32_t first = space < kFirstPiece ? space * 2 + 32 : kFirstPiece;
-            measure(quemba::detail::Reach(space, longestChar), first);
-        }
-        auto settle = [&] {
-            if (settled || available - in >= longestChar + 32) return;
-            measure(quemba::detail::Reach(space - out, longestChar), in > kFirstPiece ? in : kFirstPiece);
-        };
+        // A count is the input's length; NUL-terminated input is measured
+        // only as far as the step can reach.
+        auto measured = counted || !kMeasure
+                            ? quemba::detail::MeasuredInput<In>::Known(counted ? static_cast<uint32_t>(count) : UINT32_MAX)
+                            : quemba::detail::MeasuredInput<In>::Terminated(src, space, longestChar);
         uint32_t cleanIn = 0, cleanOut = 0;
         // After a character: false to go on, true with `status` set to stop.
         auto stops = [&] {
@@ -109,14 +93,14 @@ int32_t RunStep(const void *source, void *destination, int32_t count, uint32_t s
             return true;
         };
         for (;;) {
-            settle();
+            uint32_t available = measured.Available(in, space - out);
             const quemba::detail::RunResult bulk =
                 run(src + in, in < available ? available - in : 0, dst + out, space - out);
             if (bulk.produced != 0) {
                 in += bulk.consumed;
                 out += bulk.produced;
                 if (stops()) break;
-                settle();
+                available = measured.Available(in, space - out);
             }
             const CharResult one = convert(src + in, available - in, dst + out, space - out);
             if (one.status == CVT_E_NO_MAP) {

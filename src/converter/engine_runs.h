@@ -13,6 +13,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 
 #include "converter/codeset.h"

@@ -1,9 +1,14 @@
+// Local text to UTF-16 for the table-handle API: where libc's state is
+// clean, whole runs go through the engine's runs; the rest one character
+// at a time.
 #include <quemba/table_handle.h>
 
-#include <cstring>
 #include <cwchar>
 
+#include "common/char_look_ahead.h"
 #include "common/kept_characters.h"
+#include "converter/engine_runs.h"
+#include "converter/measured_input.h"
 
 namespace {
 
@@ -25,16 +30,36 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
                                                const char *input, uint16_t noMapChar,
                                                uint32_t *outCount) {
     if (output == nullptr || outputSize == 0 || input == nullptr) return LOC_E_BAD_ARGUMENT;
+    const auto *src = reinterpret_cast<const unsigned char *>(input);
     int32_t result = 0;
     uint32_t room = outputSize - 1;
     uint32_t written = 0;
-    size_t remaining = std::strlen(input);
+    uint32_t in = 0;
+    quemba::detail::ToUnicodeMemo memo;
+    quemba::detail::ToUnicodeRuns runs(memo);
+    auto measured = quemba::detail::MeasuredInput<unsigned char>::Terminated(src, room, runs.LongestChar());
     std::mbstate_t state{};
     bool kept = true;  // everything libc kept has been given back
-    while (*input != 0 && room != 0) {
+    while (src[in] != 0 && room != 0) {
+        uint32_t available = measured.Available(in, room);
+        // Runs start and end on character boundaries in the initial state,
+        // where they give what one call per character would.
+        if (std::mbsinit(&state)) {
+            const quemba::detail::RunResult run =
+                runs.Take(src + in, in < available ? available - in : 0, output + written, room);
+            in += run.consumed;
+            written += run.produced;
+            room -= run.produced;
+            if (src[in] == 0 || room == 0) break;
+            available = measured.Available(in, room);
+        }
         const std::mbstate_t before = state;
         wchar_t wc = kNoWide;
-        size_t n = quemba::detail::DecodeOne(&wc, input, remaining, state);
+        // No character is longer than the look-ahead; some charsets'
+        // decoders cost the length they are shown on every call.
+        constexpr uint32_t kLookAhead = static_cast<uint32_t>(quemba::detail::kCharLookAhead);
+        const uint32_t left = available - in;
+        size_t n = quemba::detail::DecodeOne(&wc, input + in, left < kLookAhead ? left : kLookAhead, state);
         if (quemba::detail::NoText(n, wc)) {
             // What libc kept before the rejected sequence is text.
             state = before;
@@ -53,8 +78,7 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
             n = 1;
         } else if (wc == kNoWide) {
             // Taken and kept by libc until it sees what follows.
-            input += n;
-            remaining -= n;
+            in += static_cast<uint32_t>(n);
             continue;
         } else if (static_cast<uint32_t>(wc) > 0xFFFF) {
             // Does not fit one unit: unmappable here, replaced as a whole.
@@ -64,13 +88,12 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
             }
             wc = static_cast<wchar_t>(noMapChar);
         }
-        input += n;
-        remaining -= n;
+        in += static_cast<uint32_t>(n);
         output[written++] = static_cast<uint16_t>(wc);
         --room;
     }
     if (result == 0 && kept) kept = FlushKept(state, output, written, room);
-    if (result == 0 && (*input != 0 || !kept)) result = LOC_E_BUFFER_TOO_SMALL;
+    if (result == 0 && (src[in] != 0 || !kept)) result = LOC_E_BUFFER_TOO_SMALL;
     output[written] = 0;
     if (outCount != nullptr) *outCount = written + 1;
     return result;

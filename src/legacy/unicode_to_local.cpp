@@ -1,3 +1,6 @@
+// UTF-16 to local text for the table-handle API: where libc's state is
+// clean, whole runs go through the engine's runs; the rest one unit at a
+// time.
 #include <quemba/table_handle.h>
 
 #include <climits>
@@ -5,6 +8,8 @@
 #include <cwchar>
 
 #include "common/kept_characters.h"
+#include "converter/engine_runs.h"
+#include "converter/measured_input.h"
 
 namespace {
 
@@ -28,10 +33,26 @@ extern "C" QUEMBA_API int32_t KXUnicodeToLocal(uint32_t, char *output, uint32_t 
     int32_t result = 0;
     uint32_t room = outputSize - 1;
     uint32_t written = 0;
+    uint32_t in = 0;
+    quemba::detail::ToByteMemo memo;
+    quemba::detail::ToByteRuns runs(memo);
+    // A unit writes a byte or more, except one libc keeps for the next.
+    auto measured = quemba::detail::MeasuredInput<uint16_t>::Terminated(input, room, 1);
     bool kept = true;  // everything libc kept has been written
     std::mbstate_t state{};
-    while (*input != 0 && room != 0) {
-        const auto wc = static_cast<wchar_t>(*input);
+    while (input[in] != 0 && room != 0) {
+        // Runs start and end on character boundaries in the initial state,
+        // where they give what one call per unit would.
+        if (std::mbsinit(&state)) {
+            const uint32_t available = measured.Available(in, room);
+            const quemba::detail::RunResult run =
+                runs.Take(input + in, in < available ? available - in : 0, output + written, room);
+            in += run.consumed;
+            written += run.produced;
+            room -= run.produced;
+            if (input[in] == 0 || room == 0) break;
+        }
+        const auto wc = static_cast<wchar_t>(input[in]);
         const std::mbstate_t before = state;
         // Converted aside so that no character is cut.
         char scratch[MB_LEN_MAX];
@@ -56,12 +77,12 @@ extern "C" QUEMBA_API int32_t KXUnicodeToLocal(uint32_t, char *output, uint32_t 
             break;
         }
         std::memcpy(output + written, scratch, n);
-        ++input;
+        ++in;
         written += static_cast<uint32_t>(n);
         room -= static_cast<uint32_t>(n);
     }
     if (result == 0 && kept) kept = FlushKept(state, output, written, room);
-    if (result == 0 && (*input != 0 || !kept)) result = LOC_E_BUFFER_TOO_SMALL;
+    if (result == 0 && (input[in] != 0 || !kept)) result = LOC_E_BUFFER_TOO_SMALL;
     output[written] = 0;
     if (outCount != nullptr) *outCount = written + 1;
     return result;

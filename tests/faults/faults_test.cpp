@@ -162,7 +162,8 @@ TEST_F(Faults, ConversionsAllocateNothing) {
     ASSERT_EQ(KXUXSetNoMapAction(bytes, NOMAP_FIXER, NOMAP_FIXER), CVT_OK);
     std::string in8, out8(8192, 0);
     std::u16string in16, out16(8192, 0);
-    for (int i = 0; i < 300; ++i) in8 += "a\xA4\xA2[0041]\xFF\\", in16 += u"a\u3042[41]\u00E9\\\u00A5\u4E2D";
+    // Characters in pairs and after a refusal: runs that start outside ASCII reach the memos and bulk calls.
+    for (int i = 0; i < 300; ++i) in8 += "a\xA4\xA2\xA4\xA2[0041]\xFF\\", in16 += u"a\u3042[41]\u00E9\\\u00A5\u4E2D\xD800\u4E2D";
     uint16_t *o16 = reinterpret_cast<uint16_t *>(out16.data());
     const uint16_t *s16 = qtest::U(in16);
     uint32_t n = 0;
