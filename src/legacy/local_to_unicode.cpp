@@ -35,7 +35,7 @@ extern "C" QUEMBA_API int32_t KXLocalToUnicode(uint32_t, uint16_t *output, uint3
     uint32_t room = outputSize - 1;
     uint32_t written = 0;
     uint32_t in = 0;
-    quemba::detail::ToUnicodeMemo memo;
+    quemba::detail::ToUnicodeMemo &memo = quemba::detail::ToUnicodeMemo::ThisThread();
     quemba::detail::ToUnicodeRuns runs(memo);
     auto measured = quemba::detail::MeasuredInput<unsigned char>::Terminated(src, room, runs.LongestChar());
     std::mbstate_t state{};

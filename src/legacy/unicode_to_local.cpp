@@ -34,7 +34,7 @@ extern "C" QUEMBA_API int32_t KXUnicodeToLocal(uint32_t, char *output, uint32_t 
     uint32_t room = outputSize - 1;
     uint32_t written = 0;
     uint32_t in = 0;
-    quemba::detail::ToByteMemo memo;
+    quemba::detail::ToByteMemo &memo = quemba::detail::ToByteMemo::ThisThread();
     quemba::detail::ToByteRuns runs(memo);
     // A unit writes a byte or more, except one libc keeps for the next.
     auto measured = quemba::detail::MeasuredInput<uint16_t>::Terminated(input, room, 1);
