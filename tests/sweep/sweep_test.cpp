@@ -143,6 +143,10 @@ TEST_P(Sweep, LongTexts) {
         }
         if (!Run(bytes) || !Run(units)) return;
         if (!Run(bytes + "\xFF" + bytes.substr(0, 100)) || !Run(units + u"\xDC00" + units.substr(0, 100))) return;
+        // An error, and the end, at each offset of three 16-byte blocks.
+        static const char *const kBad[] = {"\xFF", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x9F\x98\x80", "\x80"};
+        for (size_t at = 1000; at < 1048; ++at)
+            if (!Run(bytes.substr(0, at) + kBad[at % 5] + bytes.substr(at, 40)) || !Run(units.substr(0, at))) return;
     }
 }
 
