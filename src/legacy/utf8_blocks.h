@@ -56,19 +56,22 @@ QUEMBA_WHOLE_BLOCK_READ inline uint32_t UnitsBeforeNul(const uint16_t *s) {
 
 #undef QUEMBA_WHOLE_BLOCK_READ
 
-// Lane l of x dropped: the lanes above it move down one.
-inline __m128i DropLane(__m128i x, uint32_t l) {
-    alignas(16) static constexpr uint16_t kBelow[8][8] = {
-        {0, 0, 0, 0, 0, 0, 0, 0},
-        {0xFFFF, 0, 0, 0, 0, 0, 0, 0},
-        {0xFFFF, 0xFFFF, 0, 0, 0, 0, 0, 0},
-        {0xFFFF, 0xFFFF, 0xFFFF, 0, 0, 0, 0, 0},
-        {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0, 0, 0, 0},
-        {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0, 0, 0},
-        {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0, 0},
-        {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0}};
-    const __m128i keep = _mm_load_si128(reinterpret_cast<const __m128i *>(kBelow[l]));
-    return _mm_or_si128(_mm_and_si128(keep, x), _mm_andnot_si128(keep, _mm_srli_si128(x, 2)));
+// Lane k - 1 of the sixteen in lo:hi dropped, the lanes above it moved
+// down one; k = 0 drops nothing.
+inline void DropLane(__m128i &lo, __m128i &hi, uint32_t k) {
+    alignas(16) static constexpr uint16_t kBelow[17][16] = {
+#define Q_ROW(k) {(k) > 0 ? 0xFFFF : 0, (k) > 1 ? 0xFFFF : 0, (k) > 2 ? 0xFFFF : 0, (k) > 3 ? 0xFFFF : 0, \
+                  (k) > 4 ? 0xFFFF : 0, (k) > 5 ? 0xFFFF : 0, (k) > 6 ? 0xFFFF : 0, (k) > 7 ? 0xFFFF : 0, \
+                  (k) > 8 ? 0xFFFF : 0, (k) > 9 ? 0xFFFF : 0, (k) > 10 ? 0xFFFF : 0, (k) > 11 ? 0xFFFF : 0, \
+                  (k) > 12 ? 0xFFFF : 0, (k) > 13 ? 0xFFFF : 0, (k) > 14 ? 0xFFFF : 0, (k) > 15 ? 0xFFFF : 0}
+        Q_ROW(16), Q_ROW(0), Q_ROW(1),  Q_ROW(2),  Q_ROW(3),  Q_ROW(4),  Q_ROW(5),  Q_ROW(6), Q_ROW(7),
+        Q_ROW(8),  Q_ROW(9), Q_ROW(10), Q_ROW(11), Q_ROW(12), Q_ROW(13), Q_ROW(14), Q_ROW(15)};
+#undef Q_ROW
+    const __m128i keepLo = _mm_load_si128(reinterpret_cast<const __m128i *>(kBelow[k]));
+    const __m128i keepHi = _mm_load_si128(reinterpret_cast<const __m128i *>(kBelow[k] + 8));
+    const __m128i downLo = _mm_or_si128(_mm_srli_si128(lo, 2), _mm_slli_si128(hi, 14));
+    lo = _mm_or_si128(_mm_and_si128(keepLo, lo), _mm_andnot_si128(keepLo, downLo));
+    hi = _mm_or_si128(_mm_and_si128(keepHi, hi), _mm_andnot_si128(keepHi, _mm_srli_si128(hi, 2)));
 }
 
 // UTF-8 to units, n bytes (no NUL among them), at most room units.
@@ -78,9 +81,25 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
     uint32_t i = 0, o = 0;
     const __m128i zero = _mm_setzero_si128(), low6 = _mm_set1_epi16(0x3F);
     while (n - i >= 16 && room - o >= 16) {
+        if (n - i >= 64 && room - o >= 64 && s[i] < 0x80) {
+            // Long ASCII stretches four blocks at a time; the blocks below
+            // take ASCII as well, without a branch that Latin text, ASCII
+            // but for a letter every few words, would keep mispredicting.
+            __m128i b[4];
+            for (int k = 0; k < 4; ++k) b[k] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 16 * k));
+            if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(b[0], b[1]), _mm_or_si128(b[2], b[3]))) == 0) {
+                for (int k = 0; k < 4; ++k) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 16 * k), _mm_unpacklo_epi8(b[k], zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 16 * k + 8), _mm_unpackhi_epi8(b[k], zero));
+                }
+                i += 64;
+                o += 64;
+                continue;
+            }
+        }
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
         const uint32_t high = static_cast<uint32_t>(_mm_movemask_epi8(v));
-        if (high == 0) {
+        if (high == 0 && n - i < 64) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), _mm_unpacklo_epi8(v, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 8), _mm_unpackhi_epi8(v, zero));
             i += 16;
@@ -93,12 +112,52 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
         const auto above = [&](int c) { return _mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(c))); };
         const __m128i contV = below(0xC0);
         const uint32_t cont = static_cast<uint32_t>(_mm_movemask_epi8(contV));
+        const uint32_t lead2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(above(0xC1), below(0xE0))));
+        const __m128i back1 = _mm_slli_si128(v, 1);
+        // ASCII and up to two 2-byte forms, none cut off at the end (Latin
+        // text): the next block's address must not wait for this one's bytes.
+        const uint32_t more = lead2 & (lead2 - 1);
+        if ((high & ~(cont | lead2)) == 0 && (more & (more - 1)) == 0 && (lead2 & 0x8000) == 0) {
+            if (((lead2 << 1) ^ cont) & 0xFFFF) break;
+            // A continuation takes the lead's five bits; 0x80 ^ c is its own six.
+            const auto values = [&](__m128i b0, __m128i b1, __m128i c) {
+                const __m128i lead = _mm_slli_epi16(_mm_and_si128(b1, _mm_set1_epi16(0x1F)), 6);
+                return _mm_xor_si128(b0, _mm_and_si128(c, _mm_xor_si128(lead, _mm_set1_epi16(0x80))));
+            };
+            __m128i lo = values(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(back1, zero), _mm_unpacklo_epi8(contV, contV));
+            __m128i hi = values(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(back1, zero), _mm_unpackhi_epi8(contV, contV));
+            // The leads' lanes dropped, the higher first so that the lower
+            // stays put. Numbered from 1, 0 for none: a branch on whether
+            // there is one would be as unpredictable as the letters.
+            const uint32_t higher = 31 - __builtin_clz((lead2 << 1) | 1);
+            const uint32_t rest = lead2 ^ ((1u << higher) >> 1);
+            DropLane(lo, hi, higher);
+            DropLane(lo, hi, 31 - __builtin_clz((rest << 1) | 1));
+            const uint32_t missing = (lead2 != 0) + (more != 0);
+            // The first eight units, then the eight ending at the last unit,
+            // so that nothing past it is written.
+            alignas(16) static constexpr uint16_t kNone[3][8] = {
+                {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {}, {}};
+            alignas(16) static constexpr uint16_t kOne[3][8] = {
+                {}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {}};
+            const __m128i none = _mm_load_si128(reinterpret_cast<const __m128i *>(kNone[missing]));
+            const __m128i one = _mm_load_si128(reinterpret_cast<const __m128i *>(kOne[missing]));
+            const __m128i last = _mm_or_si128(
+                _mm_and_si128(none, hi),
+                _mm_or_si128(_mm_and_si128(one, _mm_or_si128(_mm_srli_si128(lo, 14), _mm_slli_si128(hi, 2))),
+                             _mm_andnot_si128(_mm_or_si128(none, one), _mm_or_si128(_mm_srli_si128(lo, 12), _mm_slli_si128(hi, 4)))));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), lo);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 8 - missing), last);
+            o += 16 - missing;
+            i += 16;
+            continue;
+        }
         const uint32_t lead3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(above(0xDF), below(0xF0))));
         // 0xE0 before 0x80-0x9F could only start an overlong form.
         const uint32_t overlong = static_cast<uint32_t>(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0))),
                           _mm_cmplt_epi8(_mm_srli_si128(v, 1), _mm_set1_epi8(static_cast<char>(0xA0))))));
-        const __m128i back1 = _mm_slli_si128(v, 1), back2 = _mm_slli_si128(v, 2);
+        const __m128i back2 = _mm_slli_si128(v, 2);
         // Each unit's value at its sequence's last byte, from that byte and
         // the two before it.
         const __m128i lo0 = _mm_unpacklo_epi8(v, zero), hi0 = _mm_unpackhi_epi8(v, zero);
@@ -121,7 +180,6 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             o += 5;
             continue;
         }
-        const uint32_t lead2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(above(0xC1), below(0xE0))));
         const uint32_t lead = lead2 | lead3;
         // A sequence the block cuts short waits for the next block.
         const uint32_t whole = (lead3 & 0x4000) != 0 ? 14 : (lead & 0x8000) != 0 ? 15 : 16;
@@ -138,33 +196,11 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
                                         _mm_andnot_si128(loAscii, _mm_or_si128(lo12, _mm_and_si128(lo3, _mm_unpacklo_epi8(third, third)))));
         const __m128i hi = _mm_or_si128(_mm_and_si128(hiAscii, hi0),
                                         _mm_andnot_si128(hiAscii, _mm_or_si128(hi12, _mm_and_si128(hi3, _mm_unpackhi_epi8(third, third)))));
-        // Lanes without a unit: leads and middle bytes.
-        const uint32_t gaps = inside & (lead | (lead3 << 1));
-        uint32_t many = gaps;
-        for (int k = 0; k < 4 && many != 0; ++k) many &= many - 1;
-        if (many == 0) {
-            // A few gaps (a Latin letter or two among ASCII): close them in
-            // the registers, then copy exactly the units out.
-            __m128i x = lo, y = hi;
-            uint32_t k = 0;
-            for (uint32_t b = gaps & 0xFF; b != 0; b &= b - 1) x = DropLane(x, __builtin_ctz(b) - k++);
-            const uint32_t fromLo = 8 - k;
-            k = 0;
-            for (uint32_t b = gaps >> 8; b != 0; b &= b - 1) y = DropLane(y, __builtin_ctz(b) - k++);
-            const uint32_t units = fromLo + (whole - 8) - k;
-            alignas(16) uint16_t staged[24];
-            _mm_store_si128(reinterpret_cast<__m128i *>(staged), x);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(staged + fromLo), y);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), x);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + units - 8),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i *>(staged + units - 8)));
-            o += units;
-        } else {
-            alignas(16) uint16_t units[16];
-            _mm_store_si128(reinterpret_cast<__m128i *>(units), lo);
-            _mm_store_si128(reinterpret_cast<__m128i *>(units + 8), hi);
-            for (uint32_t ends = inside & ~gaps; ends != 0; ends &= ends - 1) d[o++] = units[__builtin_ctz(ends)];
-        }
+        alignas(16) uint16_t units[16];
+        _mm_store_si128(reinterpret_cast<__m128i *>(units), lo);
+        _mm_store_si128(reinterpret_cast<__m128i *>(units + 8), hi);
+        // The units end where no lead or middle byte stands.
+        for (uint32_t ends = inside & ~(lead | (lead3 << 1)); ends != 0; ends &= ends - 1) d[o++] = units[__builtin_ctz(ends)];
         i += whole;
     }
     return {i, o};
