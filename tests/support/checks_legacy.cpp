@@ -126,7 +126,8 @@ void Utf8Bytes(const std::string &bytes, uint32_t variant) {
     uint32_t got = kUnset, sized = kUnset;
     QCHECK(KXLUTF8ToUnicodeSize(text, &sized) == (bad < 0 ? 0 : LOC_E_BAD_UTF8)) && QCHECK(sized == measured);
     // Sizes in bytes; odd ones leave half a unit that must stay unwritten.
-    const uint32_t pick = Take(v, 9), sizes[] = {0, 0, 1, full - 2, full - 1, full, full + 1, n / 2 * 2 + 2, n / 2 * 2 + 3},
+    const uint32_t pick = Take(v, 10),
+                   sizes[] = {0, 0, 1, full - 2, full - 1, full, full + 1, n / 2 * 2 + 2, n / 2 * 2 + 3, full + 99},
                    size = sizes[pick];
     const bool query = pick == 0, wantSize = Take(v, 2) == 0, wantPos = Take(v, 2) == 0;
     Guarded<uint16_t> out((size + 1) / 2);
@@ -158,7 +159,7 @@ void Utf8Units(const std::u16string &units, uint32_t variant) {
     const std::string enc = qref::Utf8Encode(text);
     const uint32_t full = static_cast<uint32_t>(enc.size()) + 1;
     QCHECK(KXLUnicodeToUTF8Size(text) == full);
-    const uint32_t pick = Take(v, 7), sizes[] = {0, 0, 1, full - 1, full, full + 1, full / 2}, size = sizes[pick];
+    const uint32_t pick = Take(v, 8), sizes[] = {0, 0, 1, full - 1, full, full + 1, full / 2, full + 99}, size = sizes[pick];
     const bool query = pick == 0, wantSize = Take(v, 2) == 0;
     Guarded<char> out(size);
     uint32_t got = kUnset;
