@@ -127,27 +127,27 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             __m128i lo = values(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(back1, zero), _mm_unpacklo_epi8(contV, contV));
             __m128i hi = values(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(back1, zero), _mm_unpackhi_epi8(contV, contV));
             // The leads' lanes dropped, the higher first so that the lower
-            // stays put. Numbered from 1, 0 for none: a branch on whether
-            // there is one would be as unpredictable as the letters.
+            // stays put; numbered from 1, 0 for none.
             const uint32_t higher = 31 - __builtin_clz((lead2 << 1) | 1);
-            const uint32_t rest = lead2 ^ ((1u << higher) >> 1);
             DropLane(lo, hi, higher);
-            DropLane(lo, hi, 31 - __builtin_clz((rest << 1) | 1));
             const uint32_t missing = (lead2 != 0) + (more != 0);
             // The first eight units, then the eight ending at the last unit,
             // so that nothing past it is written.
-            alignas(16) static constexpr uint16_t kNone[3][8] = {
-                {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {}, {}};
-            alignas(16) static constexpr uint16_t kOne[3][8] = {
-                {}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {}};
-            const __m128i none = _mm_load_si128(reinterpret_cast<const __m128i *>(kNone[missing]));
-            const __m128i one = _mm_load_si128(reinterpret_cast<const __m128i *>(kOne[missing]));
-            const __m128i last = _mm_or_si128(
-                _mm_and_si128(none, hi),
-                _mm_or_si128(_mm_and_si128(one, _mm_or_si128(_mm_srli_si128(lo, 14), _mm_slli_si128(hi, 2))),
-                             _mm_andnot_si128(_mm_or_si128(none, one), _mm_or_si128(_mm_srli_si128(lo, 12), _mm_slli_si128(hi, 4)))));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), lo);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 8 - missing), last);
+            if (more != 0) {
+                DropLane(lo, hi, 32 - __builtin_clz(lead2 ^ more));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), lo);
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 6),
+                                 _mm_or_si128(_mm_srli_si128(lo, 12), _mm_slli_si128(hi, 4)));
+            } else {
+                // Units 7 to 14, then the sixteenth unit if no lead took its
+                // place (a letter is too rare a thing to branch on).
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), lo);
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 7),
+                                 _mm_or_si128(_mm_srli_si128(lo, 14), _mm_slli_si128(hi, 2)));
+                const uint16_t sixteenth = static_cast<uint16_t>(_mm_extract_epi16(hi, 7));
+                const uint16_t fifteenth = static_cast<uint16_t>(_mm_extract_epi16(hi, 6));
+                d[o + 15 - missing] = missing != 0 ? fifteenth : sixteenth;
+            }
             o += 16 - missing;
             i += 16;
             continue;
