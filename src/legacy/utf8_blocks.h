@@ -294,6 +294,16 @@ inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *
             break;
         }
     }
+    // The last few units of CJK text: the last eight again, from where the
+    // first of them was written; the bytes written twice are the same.
+    if (n - i < 8 && n - i > 0 && n >= 8 && room - o >= 3 * (n - i)) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + n - 8));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(a, notTwo), zero)) == 0) {
+            ThreeByteForms(a, d + o - 3 * (8 - (n - i)));
+            o += 3 * (n - i);
+            i = n;
+        }
+    }
     return {i, o};
 }
 
