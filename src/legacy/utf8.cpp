@@ -1,5 +1,7 @@
 #include <quemba/utf8.h>
 
+#include "legacy/utf8_blocks.h"
+
 namespace {
 
 bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
@@ -74,29 +76,43 @@ extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outpu
     if (errorPos != nullptr) *errorPos = nullptr;
     int32_t result = LOC_E_BUFFER_TOO_SMALL;
     if (output != nullptr) {
-        const char *p = input;
-        uint32_t size = 2;
+        const auto *p = reinterpret_cast<const unsigned char *>(input);
+        // Units that fit with the terminator after them.
+        const uint32_t room = outputSize >= 2 ? (outputSize - 2) / 2 : 0;
         uint32_t written = 0;
+#if defined(__SSE2__)
+        const unsigned char *end = p + quemba::detail::BytesBeforeNul(p);
+#endif
         result = 0;
         while (*p != 0) {
-            size += 2;
-            const int32_t length = Classify(p);
-            if (length < 0) {
-                if (errorPos != nullptr) *errorPos = const_cast<char *>(p);
-                return length;
+#if defined(__SSE2__)
+            const quemba::detail::BlockRun run =
+                quemba::detail::Utf8BlocksToUnits(p, static_cast<uint32_t>(end - p), output + written, room - written);
+            p += run.taken;
+            written += run.written;
+#endif
+            // What the blocks left, a block's worth at a time: a malformed
+            // sequence is reported before a full output.
+            for (int k = 0; k < 16 && *p != 0; ++k) {
+                const int32_t length = Classify(reinterpret_cast<const char *>(p));
+                if (length < 0) {
+                    if (errorPos != nullptr) *errorPos = const_cast<char *>(reinterpret_cast<const char *>(p));
+                    return length;
+                }
+                if (written == room) {
+                    result = LOC_E_BUFFER_TOO_SMALL;
+                    break;
+                }
+                output[written++] = Decode(p, length);
+                p += length;
             }
-            if (size > outputSize) {
-                result = LOC_E_BUFFER_TOO_SMALL;
-                break;
-            }
-            output[written++] = Decode(reinterpret_cast<const unsigned char *>(p), length);
-            p += length;
+            if (result != 0) break;
         }
         // Only an empty input can reach here without room for the terminator.
-        if (result == 0 && size > outputSize) result = LOC_E_BUFFER_TOO_SMALL;
+        if (result == 0 && outputSize < 2) result = LOC_E_BUFFER_TOO_SMALL;
         if (result == 0) {
             output[written] = 0;
-            if (outSize != nullptr) *outSize = size;
+            if (outSize != nullptr) *outSize = 2 * written + 2;
             return 0;
         }
     }
@@ -110,21 +126,34 @@ extern "C" QUEMBA_API int32_t KXLUnicodeToUTF8(const uint16_t *input, uint32_t o
                                                char *output, uint32_t *outSize) {
     if (output != nullptr) {
         auto *out = reinterpret_cast<unsigned char *>(output);
-        uint32_t size = 1;
+        // Bytes that fit with the terminator after them.
+        const uint32_t room = outputSize >= 1 ? outputSize - 1 : 0;
         uint32_t written = 0;
         const uint16_t *u = input;
-        for (; *u != 0; ++u) {
-            const uint32_t length = EncodedLength(*u);
-            size += length;
-            if (size > outputSize) break;
-            Encode(*u, out + written);
-            written += length;
+#if defined(__SSE2__)
+        const uint16_t *end = u + quemba::detail::UnitsBeforeNul(u);
+#endif
+        bool full = false;
+        while (*u != 0 && !full) {
+#if defined(__SSE2__)
+            const quemba::detail::BlockRun run =
+                quemba::detail::UnitsToUtf8Blocks(u, static_cast<uint32_t>(end - u), out + written, room - written);
+            u += run.taken;
+            written += run.written;
+#endif
+            for (int k = 0; k < 16 && *u != 0; ++k, ++u) {
+                const uint32_t length = EncodedLength(*u);
+                if (length > room - written) {
+                    full = true;
+                    break;
+                }
+                Encode(*u, out + written);
+                written += length;
+            }
         }
-        // size counts the terminator from the start, so it fits unless a
-        // unit did not or the output has no room at all.
-        if (*u == 0 && size <= outputSize) {
+        if (*u == 0 && outputSize >= 1) {
             out[written] = 0;
-            if (outSize != nullptr) *outSize = size;
+            if (outSize != nullptr) *outSize = written + 1;
             return 0;
         }
     }

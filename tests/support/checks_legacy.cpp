@@ -112,7 +112,9 @@ void TableHandleUnits(const std::u16string &units, uint32_t variant) {
 }
 
 void Utf8Bytes(const std::string &bytes, uint32_t variant) {
-    const char *text = bytes.c_str();
+    // The text at each offset from a 16-byte boundary in turn.
+    const std::string shifted = std::string(variant % 16, '@') + bytes;
+    const char *text = shifted.c_str() + variant % 16;
     const uint32_t len = static_cast<uint32_t>(std::strlen(text));
     if (len >= qref::kMaxOut) return Utf8Bytes(bytes.substr(0, qref::kMaxOut - 1), variant);
     uint32_t v = Mix(variant);
@@ -124,7 +126,8 @@ void Utf8Bytes(const std::string &bytes, uint32_t variant) {
     uint32_t got = kUnset, sized = kUnset;
     QCHECK(KXLUTF8ToUnicodeSize(text, &sized) == (bad < 0 ? 0 : LOC_E_BAD_UTF8)) && QCHECK(sized == measured);
     // Sizes in bytes; odd ones leave half a unit that must stay unwritten.
-    const uint32_t pick = Take(v, 9), sizes[] = {0, 0, 1, full - 2, full - 1, full, full + 1, n / 2 * 2 + 2, n / 2 * 2 + 3},
+    const uint32_t pick = Take(v, 10),
+                   sizes[] = {0, 0, 1, full - 2, full - 1, full, full + 1, n / 2 * 2 + 2, n / 2 * 2 + 3, full + 99},
                    size = sizes[pick];
     const bool query = pick == 0, wantSize = Take(v, 2) == 0, wantPos = Take(v, 2) == 0;
     Guarded<uint16_t> out((size + 1) / 2);
@@ -150,12 +153,13 @@ void Utf8Bytes(const std::string &bytes, uint32_t variant) {
 void Utf8Units(const std::u16string &units, uint32_t variant) {
     uint32_t v = Mix(variant);
     Say("utf8 from units", units.data(), units.size(), variant);
-    const uint16_t *text = U(units);
+    const std::u16string shifted = std::u16string(variant % 8, u'@') + units;
+    const uint16_t *text = U(shifted) + variant % 8;
     const uint32_t n = static_cast<uint32_t>(std::char_traits<char16_t>::length(units.c_str()));
     const std::string enc = qref::Utf8Encode(text);
     const uint32_t full = static_cast<uint32_t>(enc.size()) + 1;
     QCHECK(KXLUnicodeToUTF8Size(text) == full);
-    const uint32_t pick = Take(v, 7), sizes[] = {0, 0, 1, full - 1, full, full + 1, full / 2}, size = sizes[pick];
+    const uint32_t pick = Take(v, 8), sizes[] = {0, 0, 1, full - 1, full, full + 1, full / 2, full + 99}, size = sizes[pick];
     const bool query = pick == 0, wantSize = Take(v, 2) == 0;
     Guarded<char> out(size);
     uint32_t got = kUnset;

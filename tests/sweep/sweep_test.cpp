@@ -143,6 +143,22 @@ TEST_P(Sweep, LongTexts) {
         }
         if (!Run(bytes) || !Run(units)) return;
         if (!Run(bytes + "\xFF" + bytes.substr(0, 100)) || !Run(units + u"\xDC00" + units.substr(0, 100))) return;
+        // An error, and the end, at each offset of three 16-byte blocks: in
+        // the text, in ASCII with a 2-byte letter now and then, in CJK.
+        std::string latin, cjk;
+        for (size_t k = 0; k < 1100; ++k) {
+            latin += known.bytes[(k % 9 ? 31 + k % 90 : 160 + k % 40) % known.bytes.size()];
+            cjk += known.bytes[(0x4DFF + k % 40) % known.bytes.size()];
+        }
+        static const char *const kBad[] = {"\xFF", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x9F\x98\x80", "\x80"};
+        for (size_t at = 1000; at < 1048; ++at) {
+            for (const std::string *text : {&bytes, &latin, &cjk})
+                if (!Run(text->substr(0, at) + kBad[at % 5] + text->substr(at, 40))) return;
+            if (!Run(units.substr(0, at))) return;
+            // A terminator near the start, text after it that must stay unread.
+            if (!Run(latin.substr(0, at % 4) + '\0' + latin) || !Run(units.substr(0, at % 4) + u'\0' + units.substr(0, 1100)))
+                return;
+        }
     }
 }
 
