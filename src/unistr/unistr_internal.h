@@ -4,13 +4,11 @@
 
 #include <cstdint>
 
+#include "converter/kernels.h"
+
 namespace quemba::detail {
 
-inline uint32_t UnitLength(const uint16_t *s) {
-    const uint16_t *p = s;
-    while (*p != 0) ++p;
-    return static_cast<uint32_t>(p - s);
-}
+inline uint32_t UnitLength(const uint16_t *s) { return Kernels().unitLength(s, UINT32_MAX); }
 
 // Whether c is one of the units of the NUL-terminated set.
 inline bool InSet(uint16_t c, const uint16_t *set) {
