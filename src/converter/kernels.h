@@ -22,6 +22,8 @@ struct KernelTable {
     uint32_t (*narrowLatin1)(const uint16_t *s, char *d, uint32_t n);
     // Units before the NUL, at most max.
     uint32_t (*unitLength)(const uint16_t *s, uint32_t max);
+    // Units before the first `unit` or NUL, at most max.
+    uint32_t (*unitOrNul)(const uint16_t *s, uint32_t max, uint16_t unit);
     // The first path separator at or after s, or null at the NUL.
     const uint16_t *(*findPathSeparator)(const uint16_t *s);
 };

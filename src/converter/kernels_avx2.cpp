@@ -109,12 +109,21 @@ QUEMBA_AVX2 uint32_t Narrow(const uint16_t *s, char *d, uint32_t n) {
     return i;
 }
 
-QUEMBA_AVX2_SCAN uint32_t UnitLength(const uint16_t *s, uint32_t max) {
+template <bool kUnit>
+QUEMBA_AVX2 __attribute__((always_inline)) inline __m256i Stops(__m256i v, __m256i zero, __m256i unit) {
+    const __m256i nul = _mm256_cmpeq_epi16(v, zero);
+    return kUnit ? _mm256_or_si256(nul, _mm256_cmpeq_epi16(v, unit)) : nul;
+}
+
+// Units before the NUL (kUnit: or before `unit`), at most max.
+template <bool kUnit>
+QUEMBA_AVX2_SCAN uint32_t Scan(const uint16_t *s, uint32_t max, uint16_t unit) {
     const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 31;
-    if (misalign & 1) return kScalarKernels.unitLength(s, max);
+    if (misalign & 1) return kUnit ? kScalarKernels.unitOrNul(s, max, unit) : kScalarKernels.unitLength(s, max);
     const __m256i zero = _mm256_setzero_si256();
+    const __m256i stopUnit = _mm256_set1_epi16(static_cast<short>(unit));
     const auto *block = reinterpret_cast<const __m256i *>(reinterpret_cast<uintptr_t>(s) - misalign);
-    unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_load_si256(block), zero)));
+    unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(Stops<kUnit>(_mm256_load_si256(block), zero, stopUnit)));
     mask >>= misalign;
     uint32_t base = 0;
     uint32_t step = static_cast<uint32_t>(32 - misalign) / 2;
@@ -127,9 +136,13 @@ QUEMBA_AVX2_SCAN uint32_t UnitLength(const uint16_t *s, uint32_t max) {
         if (base >= max) return max;
         step = 16;
         ++block;
-        mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_load_si256(block), zero)));
+        mask = static_cast<unsigned>(_mm256_movemask_epi8(Stops<kUnit>(_mm256_load_si256(block), zero, stopUnit)));
     }
 }
+
+QUEMBA_AVX2_SCAN uint32_t UnitLength(const uint16_t *s, uint32_t max) { return Scan<false>(s, max, 0); }
+
+QUEMBA_AVX2_SCAN uint32_t UnitOrNul(const uint16_t *s, uint32_t max, uint16_t unit) { return Scan<true>(s, max, unit); }
 
 QUEMBA_AVX2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
     const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 31;
@@ -158,7 +171,7 @@ QUEMBA_AVX2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
 }  // namespace
 
 const KernelTable kAvx2Kernels = {
-    "avx2", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, FindPathSeparator,
+    "avx2", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
 };
 
 }  // namespace quemba::detail

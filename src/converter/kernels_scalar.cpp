@@ -48,6 +48,12 @@ uint32_t UnitLength(const uint16_t *s, uint32_t max) {
     return i;
 }
 
+uint32_t UnitOrNul(const uint16_t *s, uint32_t max, uint16_t unit) {
+    uint32_t i = 0;
+    while (i < max && s[i] != 0 && s[i] != unit) ++i;
+    return i;
+}
+
 const uint16_t *FindPathSeparator(const uint16_t *s) {
     for (; *s != 0; ++s) {
         for (const uint16_t sep : kPathSeparators) {
@@ -60,7 +66,7 @@ const uint16_t *FindPathSeparator(const uint16_t *s) {
 }  // namespace
 
 const KernelTable kScalarKernels = {
-    "scalar", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, FindPathSeparator,
+    "scalar", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
 };
 
 }  // namespace quemba::detail

@@ -82,16 +82,21 @@ QUEMBA_SSE2 uint32_t Narrow(const uint16_t *s, char *d, uint32_t n) {
     return i;
 }
 
-QUEMBA_SSE2_SCAN uint32_t UnitLength(const uint16_t *s, uint32_t max) {
-    uint32_t i = 0;
+template <bool kUnit>
+QUEMBA_SSE2 __attribute__((always_inline)) inline __m128i Stops(__m128i v, __m128i zero, __m128i unit) {
+    const __m128i nul = _mm_cmpeq_epi16(v, zero);
+    return kUnit ? _mm_or_si128(nul, _mm_cmpeq_epi16(v, unit)) : nul;
+}
+
+// Units before the NUL (kUnit: or before `unit`), at most max.
+template <bool kUnit>
+QUEMBA_SSE2_SCAN uint32_t Scan(const uint16_t *s, uint32_t max, uint16_t unit) {
     const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15;
-    if (misalign & 1) {
-        while (i < max && s[i] != 0) ++i;
-        return i;
-    }
+    if (misalign & 1) return kUnit ? kScalarKernels.unitOrNul(s, max, unit) : kScalarKernels.unitLength(s, max);
     const __m128i zero = _mm_setzero_si128();
+    const __m128i stopUnit = _mm_set1_epi16(static_cast<short>(unit));
     const auto *block = reinterpret_cast<const __m128i *>(reinterpret_cast<uintptr_t>(s) - misalign);
-    int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(block), zero)) >> misalign;
+    int mask = _mm_movemask_epi8(Stops<kUnit>(_mm_load_si128(block), zero, stopUnit)) >> misalign;
     uint32_t base = 0;
     uint32_t step = static_cast<uint32_t>(16 - misalign) / 2;
     for (;;) {
@@ -103,9 +108,13 @@ QUEMBA_SSE2_SCAN uint32_t UnitLength(const uint16_t *s, uint32_t max) {
         if (base >= max) return max;
         step = 8;
         ++block;
-        mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(block), zero));
+        mask = _mm_movemask_epi8(Stops<kUnit>(_mm_load_si128(block), zero, stopUnit));
     }
 }
+
+QUEMBA_SSE2_SCAN uint32_t UnitLength(const uint16_t *s, uint32_t max) { return Scan<false>(s, max, 0); }
+
+QUEMBA_SSE2_SCAN uint32_t UnitOrNul(const uint16_t *s, uint32_t max, uint16_t unit) { return Scan<true>(s, max, unit); }
 
 QUEMBA_SSE2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
     const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15;
@@ -132,7 +141,7 @@ QUEMBA_SSE2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
 }  // namespace
 
 const KernelTable kSse2Kernels = {
-    "sse2", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, FindPathSeparator,
+    "sse2", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
 };
 
 }  // namespace quemba::detail
