@@ -8,7 +8,8 @@
 
 namespace quemba::detail {
 
-// Below this many, a loop here costs less than the call into the kernels.
+// Runs shorter than the SIMD kernels' smallest block are done here, without
+// the call.
 constexpr uint32_t kShortRun = 8;
 
 // Widens bytes 0x01-0x7F (kLatin1: 0x01-0xFF) to units, up to n of them;
