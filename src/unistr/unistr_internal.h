@@ -1,5 +1,6 @@
 // Small loops shared by the uni functions. Kept inline so that every
-// function stays one tight loop without calls through the PLT.
+// function stays one tight loop without calls through the PLT; the length
+// is measured by the SIMD kernels (one call through their table).
 #pragma once
 
 #include <cstdint>
