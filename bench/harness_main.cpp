@@ -2,6 +2,7 @@
 // Benchmark (i386). Writes JSON in the shape of Google Benchmark's median
 // aggregates so that one report script reads both.
 //   quemba_bench_harness [--out FILE] [--min-time SECONDS] [--repetitions N] [--filter TEXT]
+// QUEMBA_SIMD=scalar|sse2|avx2 in the environment forces the library's kernels.
 #include "cases.h"
 
 #include <algorithm>
@@ -51,7 +52,7 @@ int main(int argc, char **argv) {
         else if (!std::strcmp(argv[i], "--repetitions") && i + 1 < argc) repetitions = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) filter = argv[++i];
         else {
-            std::fprintf(stderr, "usage: %s [--out FILE] [--min-time SECONDS] [--repetitions N] [--filter TEXT]\n", argv[0]);
+            std::fprintf(stderr, "usage: [QUEMBA_SIMD=scalar|sse2|avx2] %s [--out FILE] [--min-time SECONDS] [--repetitions N] [--filter TEXT]\n", argv[0]);
             return 1;
         }
     }

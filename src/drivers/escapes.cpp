@@ -3,6 +3,7 @@
 // way back.
 #include <quemba/converter.h>
 
+#include "converter/kernels.h"
 #include "drivers/escape_syntax.h"
 
 #include <string.h>
@@ -105,11 +106,18 @@ extern "C" QUEMBA_API const char *KXZByteScanner(ConverterHandle, const char *so
 extern "C" QUEMBA_API const uint16_t *KXZUniScanner(ConverterHandle, const uint16_t *source,
                                                     int32_t length) {
     if (source == nullptr) return nullptr;
+    // Positions 0 to `length` - 4 are examined, and none at or after a NUL;
+    // -1 wraps to a length no string reaches.
     const auto len = static_cast<uint32_t>(length);
-    for (uint32_t k = 0; len - k >= quemba::detail::kByteEscapeLength && source[k] != 0; ++k) {
+    if (len < quemba::detail::kByteEscapeLength) return nullptr;
+    const uint32_t positions = len - quemba::detail::kByteEscapeLength + 1;
+    const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
+    for (uint32_t k = 0;;) {
+        k += kernels.unitOrNul(source + k, positions - k, quemba::detail::kOpen);
+        if (k == positions || source[k] == 0) return nullptr;
         if (quemba::detail::IsByteEscape(source + k)) return source + k;
+        ++k;
     }
-    return nullptr;
 }
 
 // The parsers trust the scanner, which may be the program's own: brackets

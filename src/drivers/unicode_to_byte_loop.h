@@ -7,11 +7,8 @@
 #include <quemba/unistr.h>
 
 #include "converter/engine_steps.h"
+#include "converter/kernels.h"
 #include "drivers/sink.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quemba::detail {
 
@@ -27,46 +24,9 @@ struct PathPieces {
     static constexpr bool kSeparators = true;
 };
 
-// Each of these units is written as the single byte 0x5C.
-inline bool IsPathSeparator(uint16_t u) { return u == 0x005C || u == 0x00A5 || u == 0x20A9 || u == 0xF8F7; }
-
 // The first separator at or after s, or null at the NUL: unipbrk over the
-// four separators, eight units at a time.
-#if defined(__SSE2__)
-// Aligned 16-byte loads never cross a page, like libc's own string scans;
-// units read past the NUL are never used.
-__attribute__((no_sanitize_address, no_sanitize_thread)) inline const uint16_t *FindPathSeparator(const uint16_t *s) {
-    const uintptr_t misalign = reinterpret_cast<uintptr_t>(s) & 15;
-    if (misalign & 1) {
-        for (; *s != 0; ++s) {
-            if (IsPathSeparator(*s)) return s;
-        }
-        return nullptr;
-    }
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i sep0 = _mm_set1_epi16(0x005C), sep1 = _mm_set1_epi16(0x00A5);
-    const __m128i sep2 = _mm_set1_epi16(0x20A9), sep3 = _mm_set1_epi16(static_cast<short>(0xF8F7));
-    const auto *block = reinterpret_cast<const __m128i *>(reinterpret_cast<uintptr_t>(s) - misalign);
-    int skip = static_cast<int>(misalign);
-    for (;; ++block, skip = 0) {
-        const __m128i v = _mm_load_si128(block);
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, sep0), _mm_cmpeq_epi16(v, sep1)),
-                                         _mm_or_si128(_mm_cmpeq_epi16(v, sep2), _mm_cmpeq_epi16(v, sep3)));
-        const int mask = (_mm_movemask_epi8(_mm_or_si128(hit, _mm_cmpeq_epi16(v, zero))) >> skip) << skip;
-        if (mask != 0) {
-            const auto *at = reinterpret_cast<const uint16_t *>(block) + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
-            return *at == 0 ? nullptr : at;
-        }
-    }
-}
-#else
-inline const uint16_t *FindPathSeparator(const uint16_t *s) {
-    for (; *s != 0; ++s) {
-        if (IsPathSeparator(*s)) return s;
-    }
-    return nullptr;
-}
-#endif
+// units written as the single byte 0x5C (kPathSeparators).
+inline const uint16_t *FindPathSeparator(const uint16_t *s) { return Kernels().findPathSeparator(s); }
 
 template <class Sink>
 int32_t ApplyUniNoMap(ConverterHandle h, Sink &sink, const uint16_t *start, uint32_t length) {

@@ -1,16 +1,15 @@
 // Small loops shared by the uni functions. Kept inline so that every
-// function stays one tight loop without calls through the PLT.
+// function stays one tight loop without calls through the PLT; the length
+// is measured by the SIMD kernels (one call through their table).
 #pragma once
 
 #include <cstdint>
 
+#include "converter/kernels.h"
+
 namespace quemba::detail {
 
-inline uint32_t UnitLength(const uint16_t *s) {
-    const uint16_t *p = s;
-    while (*p != 0) ++p;
-    return static_cast<uint32_t>(p - s);
-}
+inline uint32_t UnitLength(const uint16_t *s) { return Kernels().unitLength(s, UINT32_MAX); }
 
 // Whether c is one of the units of the NUL-terminated set.
 inline bool InSet(uint16_t c, const uint16_t *set) {
