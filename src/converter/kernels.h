@@ -12,6 +12,12 @@
 
 namespace quemba::detail {
 
+// What a block kernel converted: input units taken, output units written.
+struct BlockRun {
+    uint32_t taken;
+    uint32_t written;
+};
+
 struct KernelTable {
     const char *name;
     // Bytes 0x01-0x7F (Latin1: 0x01-0xFF) to units, up to n; how many taken.
@@ -26,11 +32,20 @@ struct KernelTable {
     uint32_t (*unitOrNul)(const uint16_t *s, uint32_t max, uint16_t unit);
     // The first path separator at or after s, or null at the NUL.
     const uint16_t *(*findPathSeparator)(const uint16_t *s);
+    // UTF-8 to units and back in whole blocks of valid forms (1 to 3 bytes,
+    // encoded surrogates included), n input units without a NUL, at most
+    // room output units; what they leave is for the one-sequence code.
+    BlockRun (*utf8ToUnits)(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
+    BlockRun (*unitsToUtf8)(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
 };
 
 extern const KernelTable kScalarKernels;
 extern const KernelTable kSse2Kernels;
 extern const KernelTable kAvx2Kernels;
+
+// The SSE2 UTF-8 blocks, which the AVX2 table shares.
+BlockRun Utf8ToUnitsSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
+BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
 
 // Units written as the byte 0x5C in paths.
 constexpr uint16_t kPathSeparators[4] = {0x005C, 0x00A5, 0x20A9, 0xF8F7};

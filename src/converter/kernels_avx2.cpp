@@ -171,7 +171,8 @@ QUEMBA_AVX2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
 }  // namespace
 
 const KernelTable kAvx2Kernels = {
-    "avx2", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
+    "avx2",          Widen<false>,    Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
+    Utf8ToUnitsSse2, UnitsToUtf8Sse2,
 };
 
 }  // namespace quemba::detail

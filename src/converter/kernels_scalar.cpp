@@ -63,10 +63,15 @@ const uint16_t *FindPathSeparator(const uint16_t *s) {
     return nullptr;
 }
 
+// No blocks: the one-sequence code takes it all.
+BlockRun NoUtf8ToUnits(const unsigned char *, uint32_t, uint16_t *, uint32_t) { return {0, 0}; }
+BlockRun NoUnitsToUtf8(const uint16_t *, uint32_t, unsigned char *, uint32_t) { return {0, 0}; }
+
 }  // namespace
 
 const KernelTable kScalarKernels = {
-    "scalar", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
+    "scalar",      Widen<false>,  Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
+    NoUtf8ToUnits, NoUnitsToUtf8,
 };
 
 }  // namespace quemba::detail

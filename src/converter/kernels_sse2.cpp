@@ -140,8 +140,29 @@ QUEMBA_SSE2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
 
 }  // namespace
 
+// The UTF-8 blocks: all of their code under SSE2 (gcc -m32 has it nowhere else).
+#if !defined(__SSE2__)
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
+namespace {
+#include "legacy/utf8_blocks.h"
+}  // namespace
+
+BlockRun Utf8ToUnitsSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+    return Utf8BlocksToUnits(s, n, d, room);
+}
+
+BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room) {
+    return UnitsToUtf8Blocks(s, n, d, room);
+}
+#if !defined(__SSE2__)
+#pragma GCC pop_options
+#endif
+
 const KernelTable kSse2Kernels = {
-    "sse2", Widen<false>, Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
+    "sse2",    Widen<false>,      Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
+    Utf8ToUnitsSse2, UnitsToUtf8Sse2,
 };
 
 }  // namespace quemba::detail

@@ -1,6 +1,9 @@
 #include <quemba/utf8.h>
 
-#include "legacy/utf8_blocks.h"
+#include <climits>
+#include <cstring>
+
+#include "converter/kernels.h"
 
 namespace {
 
@@ -80,17 +83,14 @@ extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outpu
         // Units that fit with the terminator after them.
         const uint32_t room = outputSize >= 2 ? (outputSize - 2) / 2 : 0;
         uint32_t written = 0;
-#if defined(__SSE2__)
-        const unsigned char *end = p + quemba::detail::BytesBeforeNul(p);
-#endif
+        const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
+        const unsigned char *end = p + std::strlen(input);
         result = 0;
         while (*p != 0) {
-#if defined(__SSE2__)
             const quemba::detail::BlockRun run =
-                quemba::detail::Utf8BlocksToUnits(p, static_cast<uint32_t>(end - p), output + written, room - written);
+                kernels.utf8ToUnits(p, static_cast<uint32_t>(end - p), output + written, room - written);
             p += run.taken;
             written += run.written;
-#endif
             // What the blocks left, a block's worth at a time: a malformed
             // sequence is reported before a full output.
             for (int k = 0; k < 16 && *p != 0; ++k) {
@@ -130,17 +130,14 @@ extern "C" QUEMBA_API int32_t KXLUnicodeToUTF8(const uint16_t *input, uint32_t o
         const uint32_t room = outputSize >= 1 ? outputSize - 1 : 0;
         uint32_t written = 0;
         const uint16_t *u = input;
-#if defined(__SSE2__)
-        const uint16_t *end = u + quemba::detail::UnitsBeforeNul(u);
-#endif
+        const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
+        const uint16_t *end = u + kernels.unitLength(u, UINT32_MAX);
         bool full = false;
         while (*u != 0 && !full) {
-#if defined(__SSE2__)
             const quemba::detail::BlockRun run =
-                quemba::detail::UnitsToUtf8Blocks(u, static_cast<uint32_t>(end - u), out + written, room - written);
+                kernels.unitsToUtf8(u, static_cast<uint32_t>(end - u), out + written, room - written);
             u += run.taken;
             written += run.written;
-#endif
             for (int k = 0; k < 16 && *u != 0; ++k, ++u) {
                 const uint32_t length = EncodedLength(*u);
                 if (length > room - written) {

@@ -2,59 +2,8 @@
 // utf8.cpp accepts, validated a block at a time. A block is taken whole or
 // not at all; whatever a kernel leaves (an error, a full output, the last
 // bytes) goes to that code, which reports it.
-#pragma once
-
-#include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-namespace quemba::detail {
-
-struct BlockRun {
-    uint32_t taken;    // input bytes or units
-    uint32_t written;  // output units or bytes
-};
-
-#if defined(__SSE2__)
-
-// Aligned loads never cross into the next page, so reading the rest of the
-// block after the terminator is safe; the sanitizer cannot know that.
-#define QUEMBA_WHOLE_BLOCK_READ __attribute__((noinline, no_sanitize_address))
-
-// Length of a NUL-terminated byte string.
-QUEMBA_WHOLE_BLOCK_READ inline uint32_t BytesBeforeNul(const unsigned char *s) {
-    const unsigned char *p = s;
-    for (; reinterpret_cast<uintptr_t>(p) % 16 != 0; ++p) {
-        if (*p == 0) return static_cast<uint32_t>(p - s);
-    }
-    const __m128i zero = _mm_setzero_si128();
-    for (;; p += 16) {
-        const int m = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i *>(p)), zero));
-        if (m != 0) return static_cast<uint32_t>(p - s) + __builtin_ctz(m);
-    }
-}
-
-// Length in units of a NUL-terminated UTF-16 string.
-QUEMBA_WHOLE_BLOCK_READ inline uint32_t UnitsBeforeNul(const uint16_t *s) {
-    const uint16_t *p = s;
-    // An odd address never reaches a 16-byte boundary.
-    for (; reinterpret_cast<uintptr_t>(p) % 16 != 0; ++p) {
-        if (*p == 0 || reinterpret_cast<uintptr_t>(p) % 2 != 0) break;
-    }
-    if (reinterpret_cast<uintptr_t>(p) % 16 != 0) {
-        while (*p != 0) ++p;
-        return static_cast<uint32_t>(p - s);
-    }
-    const __m128i zero = _mm_setzero_si128();
-    for (;; p += 8) {
-        const int m = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i *>(p)), zero));
-        if (m != 0) return static_cast<uint32_t>(p - s) + __builtin_ctz(m) / 2;
-    }
-}
-
-#undef QUEMBA_WHOLE_BLOCK_READ
+// Included by the SSE2 kernels only, inside their anonymous namespace,
+// where these functions are compiled with SSE2 (on i386 as well).
 
 // Lane k - 1 of the sixteen in lo:hi dropped, the lanes above it moved
 // down one; k = 0 drops nothing.
@@ -306,7 +255,3 @@ inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *
     }
     return {i, o};
 }
-
-#endif
-
-}  // namespace quemba::detail
