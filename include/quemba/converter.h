@@ -3,6 +3,13 @@
  * Byte text in the current locale's encoding <-> UTF-16 through handles that
  * carry a policy for unmappable characters, plus case conversion handles.
  * UTF-16 text is unsigned 16-bit units in host byte order, NUL-terminated.
+ *
+ * Stack, one call at its deepest (libc's and the dynamic loader's frames
+ * included, measured by bench/stack_depth.cpp on x86_64 / i386): a
+ * conversion or an engine step 6 KB / 4 KB; a length-only mode (null
+ * output, KXZLSUnicodeLength and the KXZ...Length functions) 20 KB, the
+ * scratch it counts in. What the library learns of libc's answers lives
+ * in 13 KB of thread-local storage per thread, not on the stack.
  */
 #ifndef QUEMBA_CONVERTER_H
 #define QUEMBA_CONVERTER_H

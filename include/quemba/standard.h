@@ -3,7 +3,9 @@
  * One process-wide set of three converters (byte/Unicode for the current
  * locale, lower case, upper case), reference-counted, and handle-free
  * shortcuts that convert through them. UTF-16 text is unsigned 16-bit units
- * in host byte order, NUL-terminated.
+ * in host byte order, NUL-terminated. The shortcuts take the stack of the
+ * handle conversions (quemba/converter.h): 6 KB, 20 KB in a length-only
+ * mode; the comparisons 4 KB.
  */
 #ifndef QUEMBA_STANDARD_H
 #define QUEMBA_STANDARD_H

@@ -8,6 +8,10 @@
  *
  * Result codes: 0, LOC_E_BAD_ARGUMENT, LOC_E_NO_MEMORY, LOC_E_NO_MAP,
  * LOC_E_BUFFER_TOO_SMALL (see quemba/base.h).
+ *
+ * Stack, one call at its deepest, libc's frames included (x86_64 / i386):
+ * KXLocalToUnicode 7 KB / 5 KB, KXUnicodeToLocal 4 KB / 1 KB,
+ * KXUnicodeToCollation 21 KB (libc's wcsxfrm), the others 4 KB.
  */
 #ifndef QUEMBA_TABLE_HANDLE_H
 #define QUEMBA_TABLE_HANDLE_H

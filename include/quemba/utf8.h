@@ -16,6 +16,8 @@
  * complete units or sequences that fit, no terminator, and the size the
  * whole input needs in *outSize. For an empty input the terminator is
  * written only when it fits; otherwise nothing is written.
+ *
+ * Stack: at most 4 KB a call, the dynamic loader's frames included.
  */
 #ifndef QUEMBA_UTF8_H
 #define QUEMBA_UTF8_H
