@@ -124,6 +124,20 @@ void AddBytesToUnicode(Builder &b) {
         if (check && (rc != 0 || count != t.units.size())) return "length differs";
         return nullptr;
     });
+    b.Add("b2u", "KXUXByteToUnicodePath", true, n, [](const Text &t, Buffers &o, bool check) -> const char * {
+        uint32_t count = 0;
+        int32_t rc = KXUXByteToUnicodePath(g_handle, o.units.data(), static_cast<uint32_t>(o.units.size()), t.bytes.c_str(), &count);
+        g_sink = count;
+        if (check && (rc != 0 || !SameUnits(o.units.data(), count, t))) return "output differs";
+        return nullptr;
+    });
+    b.Add("b2u", "KXUSByteToUnicode", true, n, [](const Text &t, Buffers &o, bool check) -> const char * {
+        uint32_t count = 0;
+        int32_t rc = KXUSByteToUnicode(o.units.data(), static_cast<uint32_t>(o.units.size()), t.bytes.c_str(), &count);
+        g_sink = count;
+        if (check && (rc != 0 || !SameUnits(o.units.data(), count, t))) return "output differs";
+        return nullptr;
+    });
     b.Add("b2u", "KXLocalToUnicode", true, n, [](const Text &t, Buffers &o, bool check) -> const char * {
         uint32_t count = 0;
         int32_t rc = KXLocalToUnicode(0, o.units.data(), static_cast<uint32_t>(o.units.size()), t.bytes.c_str(), 0, &count);
@@ -239,6 +253,13 @@ void AddUnicodeToBytes(Builder &b) {
         int32_t rc = KXUXUnicodeToBytePath(g_handle, nullptr, 0, U(t.units), &count);
         g_sink = count;
         if (check && (rc != 0 || count != t.bytes.size())) return "length differs";
+        return nullptr;
+    });
+    b.Add("u2b", "KXUSUnicodeToByte", true, n, [](const Text &t, Buffers &o, bool check) -> const char * {
+        uint32_t count = 0;
+        int32_t rc = KXUSUnicodeToByte(o.bytes.data(), static_cast<uint32_t>(o.bytes.size()), U(t.units), &count);
+        g_sink = count;
+        if (check && (rc != 0 || !SameBytes(o.bytes.data(), count, t))) return "output differs";
         return nullptr;
     });
     b.Add("u2b", "KXUnicodeToLocal", true, n, [](const Text &t, Buffers &o, bool check) -> const char * {
