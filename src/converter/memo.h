@@ -203,6 +203,19 @@ public:
         }
         uint32_t i = 0, o = 0;
         while (i < n && o < room) {
+            // Letters of one-byte charsets (Cyrillic, Greek words) two at
+            // a time while both are known. A NUL, and under kAscii any ASCII
+            // unit, is never kept, so it misses here.
+            while (n - i >= 2 && room - o >= 2) {
+                const uint64_t w0 = MemoLookUp(slots_ + MemoSet(s[i]), s[i]);
+                const uint64_t w1 = MemoLookUp(slots_ + MemoSet(s[i + 1]), s[i + 1]);
+                if ((w0 >> 16 & 0xFF) != 1 || (w1 >> 16 & 0xFF) != 1) break;
+                d[o] = static_cast<char>(w0 >> 24);
+                d[o + 1] = static_cast<char>(w1 >> 24);
+                i += 2;
+                o += 2;
+            }
+            if (i == n || o == room) break;
             const uint16_t u = s[i];
             if (kAscii && u < 0x80) {
                 if (u == 0) break;
