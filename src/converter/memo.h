@@ -202,7 +202,32 @@ public:
             ready_ = true;
         }
         uint32_t i = 0, o = 0;
+        // Text of a one-byte charset keeps to one 256-unit page of letters
+        // (Cyrillic, Greek) between ASCII: on long inputs, the page's known
+        // one-byte answers are copied from the memo into a table on the
+        // stack as they are met, and read from there.
+        // The page moves to where the letters are once more than a few
+        // one-byte answers came from off it (text opening with a quote).
+        constexpr uint32_t kNoPage = 0x10000, kOffPage = 64;
+        uint32_t page = kNoPage, offPage = 0;
+        unsigned char onPage[256];
         while (i < n && o < room) {
+            if (page != kNoPage) {
+                while (i < n && o < room) {
+                    const uint32_t v = s[i];
+                    unsigned char b;
+                    if (kAscii && v - 1u < 0x7Fu) {
+                        // A word of ASCII goes to the blocks below.
+                        if (n - i > 1 && s[i + 1] - 1u < 0x7Fu) break;
+                        b = static_cast<unsigned char>(v);
+                    } else {
+                        if (v >> 8 != page || (b = onPage[v & 0xFF]) == 0) break;
+                    }
+                    d[o++] = static_cast<char>(b);
+                    ++i;
+                }
+                if (i == n || o == room) break;
+            }
             // Letters of one-byte charsets (Cyrillic, Greek words) two at
             // a time while both are known. A NUL, and under kAscii any ASCII
             // unit, is never kept, so it misses here.
@@ -243,6 +268,12 @@ public:
             const uint64_t bytes = word >> 24;
             if (length == 1) {
                 d[o] = static_cast<char>(bytes);
+                if (u >> 8 != page && n - i >= 1024 && (page == kNoPage || ++offPage > kOffPage)) {
+                    page = u >> 8;
+                    offPage = 0;
+                    std::memset(onPage, 0, sizeof onPage);
+                }
+                if (u >> 8 == page) onPage[u & 0xFF] = static_cast<unsigned char>(bytes);
             } else if (length == 2) {
                 d[o] = static_cast<char>(bytes);
                 d[o + 1] = static_cast<char>(bytes >> 8);
