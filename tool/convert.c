@@ -303,11 +303,30 @@ static int decode_utf8(struct session *s, char *data, size_t length) {
             continue;
         }
         if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+#if defined(__SSE2__)
+            /* Long words of Cyrillic or Greek: eight characters a block,
+             * each byte pair one lane (lead below, trail above). */
+            while (end - p >= 16) {
+                __m128i v = _mm_loadu_si128((const __m128i *)p);
+                __m128i lead = _mm_and_si128(v, _mm_set1_epi16(0xFF));
+                __m128i trail = _mm_srli_epi16(v, 8);
+                __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(lead, _mm_set1_epi16(0xC1)),
+                                           _mm_cmplt_epi16(lead, _mm_set1_epi16(0xE0)));
+                ok = _mm_and_si128(ok, _mm_cmpeq_epi16(_mm_and_si128(trail, _mm_set1_epi16(0xC0)),
+                                                       _mm_set1_epi16(0x80)));
+                if (_mm_movemask_epi8(ok) != 0xFFFF) break;
+                _mm_storeu_si128((__m128i *)u,
+                                 _mm_or_si128(_mm_slli_epi16(_mm_and_si128(lead, _mm_set1_epi16(0x1F)), 6),
+                                              _mm_and_si128(trail, _mm_set1_epi16(0x3F))));
+                u += 8;
+                p += 16;
+            }
+#endif
             /* Runs of two-byte characters in one loop. */
-            do {
+            while (end - p >= 2 && (c = *p) >= 0xC2 && c <= 0xDF && (p[1] & 0xC0) == 0x80) {
                 *u++ = (uint16_t)((c & 0x1F) << 6 | (p[1] & 0x3F));
                 p += 2;
-            } while (end - p >= 2 && (c = *p) >= 0xC2 && c <= 0xDF && (p[1] & 0xC0) == 0x80);
+            }
             continue;
         }
         if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80
@@ -533,20 +552,41 @@ static int encode_utf8(struct session *s, size_t *stop) {
                 continue;
             }
             if (c < 0x800) {
+#if defined(__SSE2__)
+                /* Long words of Cyrillic or Greek: eight units a block, each
+                 * lane becoming its lead and trail bytes in order. */
+                while (end - i >= 8) {
+                    __m128i v = _mm_loadu_si128((const __m128i *)(u + i));
+                    __m128i zero = _mm_setzero_si128();
+                    __m128i two = _mm_andnot_si128(
+                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xFF80)), zero),
+                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xF800)), zero));
+                    if (_mm_movemask_epi8(two) != 0xFFFF) break;
+                    _mm_storeu_si128((__m128i *)(o + n),
+                                     _mm_or_si128(_mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16((short)0x80C0)),
+                                                  _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8)));
+                    n += 16;
+                    i += 8;
+                }
+#endif
                 /* Runs of two-byte characters (Cyrillic, Greek, Hebrew). */
-                do {
+                while (i < end && (c = u[i]) >= 0x80 && c < 0x800) {
                     o[n] = (unsigned char)(0xC0 | c >> 6);
                     o[n + 1] = (unsigned char)(0x80 | (c & 0x3F));
                     n += 2;
-                } while (++i < end && (c = u[i]) >= 0x80 && c < 0x800);
+                    ++i;
+                }
                 continue;
             }
             if (is_surrogate(c)) break;
-            /* Runs of three-byte characters (CJK). */
+            /* Runs of three-byte characters (CJK), each stored as four
+             * bytes whose last the next overwrites: the pass keeps room. */
             do {
-                o[n] = (unsigned char)(0xE0 | c >> 12);
-                o[n + 1] = (unsigned char)(0x80 | ((c >> 6) & 0x3F));
-                o[n + 2] = (unsigned char)(0x80 | (c & 0x3F));
+                uint32_t w = (uint32_t)(0xE0 | c >> 12) | (uint32_t)(0x80 | ((c >> 6) & 0x3F)) << 8
+                             | (uint32_t)(0x80 | (c & 0x3F)) << 16;
+                unsigned char b[4];
+                b[0] = (unsigned char)w, b[1] = (unsigned char)(w >> 8), b[2] = (unsigned char)(w >> 16), b[3] = 0;
+                memcpy(o + n, b, 4);
                 n += 3;
             } while (++i < end && (c = u[i]) >= 0x800 && !is_surrogate(c));
         }

@@ -36,10 +36,11 @@ int run_info(int json);
 /* ---- stream.c: bounded input and checked output ---- */
 
 /* Bytes read at a time; the decoded text of one chunk stays within a few
- * times this, whatever the size of the stream. Large enough that the
- * library's per-call start-up (its memos of libc's answers) is paid
- * rarely. */
-#define INPUT_CAPACITY (1u << 20)
+ * times this, whatever the size of the stream. Small enough that a chunk's
+ * units are still in the cache when they are encoded; the library keeps
+ * its memos of libc's answers from call to call, so more calls cost
+ * little. */
+#define INPUT_CAPACITY (1u << 17)
 /* Room after the data: a terminator, and the most bytes libc may look at
  * past a character start. */
 #define INPUT_PADDING 32u

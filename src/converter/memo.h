@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "converter/codeset.h"
+#include "converter/widen_narrow.h"
 
 namespace quemba::detail {
 
@@ -50,7 +51,9 @@ public:
     void Forget() { codeset.Forget(); }
     CodesetTraits Codeset() {
         if (codeset.Renamed()) ready_ = false;
-        return codeset.Get();
+        const CodesetTraits traits = codeset.Get();
+        ascii_ = traits.kind == Codeset::AsciiSuperset;
+        return traits;
     }
 
     // Characters of one or two bytes, each as libc decoded it; stops before
@@ -94,12 +97,34 @@ public:
             const unsigned char b0 = s[i];
             uint32_t e = single_[b0];
             if (e & kOne) {
+                // ASCII stretches between CJK text (markup, numbers) in
+                // blocks where the codeset maps ASCII to itself; a lone
+                // space is not worth setting up a block for.
+                if (ascii_ && b0 < 0x80 && n - i > 1 && s[i + 1] - 1u < 0x7Fu) {
+                    const uint32_t k = WidenRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
+                    i += k;
+                    o += k;
+                    continue;
+                }
                 // A byte that is a character alone leads no pair, so a run
-                // of them (ASCII between CJK text) needs no pair look-ups.
-                do {
+                // of them needs no pair look-ups. Four at a time, stored
+                // only when all four are characters alone.
+                for (;;) {
+                    while (n - i >= 4 && room - o >= 4) {
+                        const uint32_t e0 = single_[s[i]], e1 = single_[s[i + 1]];
+                        const uint32_t e2 = single_[s[i + 2]], e3 = single_[s[i + 3]];
+                        if ((e0 & e1 & e2 & e3 & kOne) == 0) break;
+                        d[o] = static_cast<uint16_t>(e0);
+                        d[o + 1] = static_cast<uint16_t>(e1);
+                        d[o + 2] = static_cast<uint16_t>(e2);
+                        d[o + 3] = static_cast<uint16_t>(e3);
+                        i += 4;
+                        o += 4;
+                    }
+                    if (i == n || o == room || ((e = single_[s[i]]) & kOne) == 0) break;
                     d[o++] = static_cast<uint16_t>(e);
                     ++i;
-                } while (i < n && o < room && ((e = single_[s[i]]) & kOne) != 0);
+                }
                 continue;
             }
             if (e != kLead) {
@@ -149,6 +174,8 @@ private:
 
     CodesetMemo codeset;
     bool ready_ = false;
+    // The codeset maps bytes 0x01-0x7F to ASCII alone.
+    bool ascii_ = false;
     // Cleared when first needed under a codeset. single_: per byte, what
     // libc made of it alone (kOne with the unit, kLead, kStop, kUnknown).
     uint32_t single_[256] = {};
@@ -175,10 +202,55 @@ public:
             ready_ = true;
         }
         uint32_t i = 0, o = 0;
+        // Text of a one-byte charset keeps to one 256-unit page of letters
+        // (Cyrillic, Greek) between ASCII: on long inputs, the page's known
+        // one-byte answers are copied from the memo into a table on the
+        // stack as they are met, and read from there.
+        // The page moves to where the letters are once more than a few
+        // one-byte answers came from off it (text opening with a quote).
+        constexpr uint32_t kNoPage = 0x10000, kOffPage = 64;
+        uint32_t page = kNoPage, offPage = 0;
+        unsigned char onPage[256];
         while (i < n && o < room) {
+            if (page != kNoPage) {
+                while (i < n && o < room) {
+                    const uint32_t v = s[i];
+                    unsigned char b;
+                    if (kAscii && v - 1u < 0x7Fu) {
+                        // A word of ASCII goes to the blocks below.
+                        if (n - i > 1 && s[i + 1] - 1u < 0x7Fu) break;
+                        b = static_cast<unsigned char>(v);
+                    } else {
+                        if (v >> 8 != page || (b = onPage[v & 0xFF]) == 0) break;
+                    }
+                    d[o++] = static_cast<char>(b);
+                    ++i;
+                }
+                if (i == n || o == room) break;
+            }
+            // Letters of one-byte charsets (Cyrillic, Greek words) two at
+            // a time while both are known. A NUL, and under kAscii any ASCII
+            // unit, is never kept, so it misses here.
+            while (n - i >= 2 && room - o >= 2) {
+                const uint64_t w0 = MemoLookUp(slots_ + MemoSet(s[i]), s[i]);
+                const uint64_t w1 = MemoLookUp(slots_ + MemoSet(s[i + 1]), s[i + 1]);
+                if ((w0 >> 16 & 0xFF) != 1 || (w1 >> 16 & 0xFF) != 1) break;
+                d[o] = static_cast<char>(w0 >> 24);
+                d[o + 1] = static_cast<char>(w1 >> 24);
+                i += 2;
+                o += 2;
+            }
+            if (i == n || o == room) break;
             const uint16_t u = s[i];
             if (kAscii && u < 0x80) {
                 if (u == 0) break;
+                // Words of ASCII in blocks; a lone space alone.
+                if (n - i > 1 && s[i + 1] - 1u < 0x7Fu) {
+                    const uint32_t k = NarrowRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
+                    i += k;
+                    o += k;
+                    continue;
+                }
                 d[o++] = static_cast<char>(u);
                 ++i;
                 continue;
@@ -194,7 +266,15 @@ public:
             const uint32_t length = static_cast<uint32_t>(word >> 16) & 0xFF;
             if (room - o < length) break;
             const uint64_t bytes = word >> 24;
-            if (length == 2) {
+            if (length == 1) {
+                d[o] = static_cast<char>(bytes);
+                if (u >> 8 != page && n - i >= 1024 && (page == kNoPage || ++offPage > kOffPage)) {
+                    page = u >> 8;
+                    offPage = 0;
+                    std::memset(onPage, 0, sizeof onPage);
+                }
+                if (u >> 8 == page) onPage[u & 0xFF] = static_cast<unsigned char>(bytes);
+            } else if (length == 2) {
                 d[o] = static_cast<char>(bytes);
                 d[o + 1] = static_cast<char>(bytes >> 8);
             } else {
