@@ -148,7 +148,8 @@ def targets(arch, rows):
         else:
             lines.append(f"| {arch} | {label} | {w[0]:.2f} ({w[1]}) | {held} of {total} hold |")
 
-    if any(k[3] in ("ucnv_toUChars", "ucnv_fromUChars") for k in rows):
+    icu = any(k[3] in ("ucnv_toUChars", "ucnv_fromUChars") for k in rows)
+    if icu:
         check("every family ≥ 1× its ICU equivalent", [(k, (k[0], k[1], k[2], family(k))) for k in keys], 1.0)
     check("every family ≥ 3× iconv", [(k, (k[0], k[1], k[2], "iconv")) for k in keys], 3.0)
     naive = [k for k in rows if k[0] in HANDLE and k[3].split(":")[0] in HANDLE[k[0]]]
@@ -156,12 +157,13 @@ def targets(arch, rows):
           [(k, (k[0], k[1], k[2], NAIVE_PEER[k[0]])) for k in naive], 10.0)
     check("length-only mode ≥ 1× its conversion",
           [(k, (k[0], k[1], k[2], k[3].split(":")[0])) for k in rows if k[3].endswith(":length")], 1.0)
-    for inputs, need in ((("en_ascii", "de_utf8"), 3.0), (("ja_utf8",), 2.0)):
+    for inputs, need in ((("en_ascii", "de_utf8"), 3.0), (("ja_utf8",), 2.0)) if icu else ():
         check(f"UTF-8 to UTF-16 (1M) ≥ {need:.0f}× u_strFromUTF8 on {', '.join(inputs)}",
               [(("b2u", i, "1M", "KXLUTF8ToUnicode"), ("b2u", i, "1M", "u_strFromUTF8")) for i in inputs], need)
-    check("Latin-1 (1M) ≥ 2× ICU both ways",
-          [(k, (k[0], k[1], k[2], ICU_PEER[k[0]])) for k in rows
-           if k[0] in HANDLE and k[1:3] == ("de_latin1", "1M") and k[3] in HANDLE[k[0]]], 2.0)
+    if icu:
+        check("Latin-1 (1M) ≥ 2× ICU both ways",
+              [(k, (k[0], k[1], k[2], ICU_PEER[k[0]])) for k in rows
+               if k[0] in HANDLE and k[1:3] == ("de_latin1", "1M") and k[3] in HANDLE[k[0]]], 2.0)
     ascii = [v for k, v in rows.items() if k[:3] == ("b2u", "en_ascii", "1M") and k[3] in HANDLE["b2u"]]
     nums = [v for v in ascii if isinstance(v, float)]
     if nums and "qemu" not in arch:

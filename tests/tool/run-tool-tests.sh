@@ -23,11 +23,11 @@ bytes() {
   printf '%b' "$s"
 }
 
-# Streams beyond the 64 KiB read: a character and an escape across the first
+# Streams beyond the 128 KiB read: a character and an escape across the first
 # two block edges, then lines of every length mod 13 put the later edges
 # everywhere; the UTF-16 and escaped EUC-JP forms come from iconv.
 a() { printf "%$1s" | tr ' ' a; }
-{ a 65535; printf 'ü€\n'; a 65524; printf '€\n'
+{ a 131071; printf 'ü€\n'; a 131060; printf '€\n'
   yes "$(for p in {0..12}; do a "$p"; printf 'Grüße 東京 – 5 €😀\n'; done)" | head -n $((13 << 13))
   a 32767; printf '😀'; } >"$W/big.utf8"
 iconv -f UTF-8 -t UTF-16LE "$W/big.utf8" >"$W/big.utf16"
