@@ -111,7 +111,9 @@ extern "C" QUEMBA_API const uint16_t *KXZUniScanner(ConverterHandle, const uint1
     const auto len = static_cast<uint32_t>(length);
     if (len < quemba::detail::kByteEscapeLength) return nullptr;
     const uint32_t positions = len - quemba::detail::kByteEscapeLength + 1;
-    const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
+    // The block scans read to the end of an aligned block, past a NUL but
+    // also past a count: a counted source is scanned unit by unit.
+    const quemba::detail::KernelTable &kernels = length < 0 ? quemba::detail::Kernels() : quemba::detail::kScalarKernels;
     for (uint32_t k = 0;;) {
         k += kernels.unitOrNul(source + k, positions - k, quemba::detail::kOpen);
         if (k == positions || source[k] == 0) return nullptr;
