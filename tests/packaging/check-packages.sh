@@ -4,7 +4,7 @@
 # control fields and exact contents (man links resolving to the family pages
 # included), then unpack the runtime and -dev packages into a throwaway root
 # and build and run examples/ against it, through pkg-config and through
-# find_package(Quemba).
+# find_package(Quemba), and the strict C99 consumer of the ABI through pkg-config.
 set -u
 build=$1 src=$2 version=$3 type=$4 cc=$5 cflags=$6 locpath=$7 runner=${8:-}
 work=$(cd "$build" && pwd)/packaging-check
@@ -65,6 +65,10 @@ case $(pkg-config --cflags --libs quemba) in *"-I$root/"*"-L$root/"*) ;; *) comp
 # shellcheck disable=SC2046,SC2086
 "$cc" $cflags -std=c99 -Wall -Wextra -Werror -pedantic $(pkg-config --cflags quemba) -o "$work/demo-pc" \
   "$src/examples/convert_demo.c" $(pkg-config --libs quemba) && run_demo "$work/demo-pc"
+# shellcheck disable=SC2046,SC2086
+"$cc" $cflags -std=c99 -Wall -Wextra -Werror -pedantic $(pkg-config --cflags quemba) -o "$work/consumer" \
+  "$src/tests/abi/consumer.c" $(pkg-config --libs quemba) && LD_LIBRARY_PATH=$root/$lib LOCPATH=$locpath $runner "$work/consumer" ||
+  complain "the C consumer fails against the packages"
 cmake -S "$src/examples" -B "$work/examples" -G Ninja -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$cflags" \
   -DCMAKE_PREFIX_PATH="$root/usr" -DCMAKE_LIBRARY_ARCHITECTURE="$multiarch" >"$work/cmake.log" 2>&1 &&
   cmake --build "$work/examples" >>"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; complain "find_package build fails"; }
