@@ -130,12 +130,14 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             continue;
         }
         const uint32_t lead = lead2 | lead3;
-        // A sequence the block cuts short waits for the next block.
+        // A sequence the block cuts short waits for the next block; every
+        // lane is checked all the same, since the lanes left over are where
+        // the sequences taken end: a lead there cuts one of them short.
         const uint32_t whole = (lead3 & 0x4000) != 0 ? 14 : (lead & 0x8000) != 0 ? 15 : 16;
         const uint32_t inside = (1u << whole) - 1;
         const uint32_t expected = (lead << 1) | (lead3 << 2);
         const uint32_t stray = ~((high ^ 0xFFFF) | cont | lead) & 0xFFFF;
-        if (((expected ^ cont) | stray | overlong) & inside) break;
+        if (((expected ^ cont) | stray | overlong) & 0xFFFF) break;
         // ASCII lanes keep their byte; the third byte back counts only
         // after a continuation byte.
         const __m128i third = _mm_slli_si128(contV, 1);
