@@ -37,6 +37,9 @@ struct KernelTable {
     // room output units; what they leave is for the one-sequence code.
     BlockRun (*utf8ToUnits)(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
     BlockRun (*unitsToUtf8)(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
+    // The same blocks as libc reads UTF-8 (no surrogates), stopping at a
+    // NUL, for the engine's runs; null where there are no blocks.
+    BlockRun (*utf8ToUnitsAsLibc)(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
 };
 
 extern const KernelTable kScalarKernels;
@@ -46,6 +49,7 @@ extern const KernelTable kAvx2Kernels;
 // The SSE2 UTF-8 blocks, which the AVX2 table shares.
 BlockRun Utf8ToUnitsSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
 BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
+BlockRun Utf8ToUnitsAsLibcSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
 
 // Units written as the byte 0x5C in paths.
 constexpr uint16_t kPathSeparators[4] = {0x005C, 0x00A5, 0x20A9, 0xF8F7};

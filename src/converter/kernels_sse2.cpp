@@ -149,9 +149,13 @@ namespace {
 #include "legacy/utf8_blocks.h"
 }  // namespace
 
-// Not used yet: the decoding blocks misplace the error of a lead byte that
-// ends a block when the next block starts with another lead (fuzz_utf8).
-BlockRun Utf8ToUnitsSse2(const unsigned char *, uint32_t, uint16_t *, uint32_t) { return {0, 0}; }
+BlockRun Utf8ToUnitsSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+    return Utf8BlocksToUnits<false>(s, n, d, room);
+}
+
+BlockRun Utf8ToUnitsAsLibcSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+    return Utf8BlocksToUnits<true>(s, n, d, room);
+}
 
 BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room) {
     return UnitsToUtf8Blocks(s, n, d, room);
@@ -162,7 +166,7 @@ BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32
 
 const KernelTable kSse2Kernels = {
     "sse2",    Widen<false>,      Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
-    Utf8ToUnitsSse2, UnitsToUtf8Sse2,
+    Utf8ToUnitsSse2, UnitsToUtf8Sse2, Utf8ToUnitsAsLibcSse2,
 };
 
 }  // namespace quemba::detail

@@ -42,7 +42,7 @@ inline uint64_t FromLittleEndian(uint64_t w) {
 // UTF-8 to units: ASCII in blocks, and the 2- and 3-byte forms of BMP
 // characters outside the surrogates. Everything else (overlong and
 // surrogate forms, 4-byte forms, stray bytes, cut sequences) is left to libc.
-inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+inline RunResult Utf8SequencesToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
     uint32_t i = 0, o = 0;
     while (i < n && o < room) {
         const unsigned char b0 = s[i];
@@ -85,6 +85,28 @@ inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, ui
         } else {
             break;
         }
+    }
+    return RunResult{i, o};
+}
+
+// The same, 16-byte blocks at a time where the kernels have them; between
+// blocks, the sequences one by one, a block's worth of units at a time.
+// ASCII first goes to the widening kernels, faster than the blocks at it.
+inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+    const auto blocks = Kernels().utf8ToUnitsAsLibc;
+    if (blocks == nullptr) return Utf8SequencesToUnits(s, n, d, room);
+    uint32_t i = 0, o = 0;
+    while (i < n && o < room) {
+        const uint32_t ascii = WidenRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
+        i += ascii;
+        o += ascii;
+        const BlockRun b = blocks(s + i, n - i, d + o, room - o);
+        i += b.taken;
+        o += b.written;
+        const RunResult r = Utf8SequencesToUnits(s + i, n - i, d + o, room - o < 16 ? room - o : 16);
+        i += r.consumed;
+        o += r.produced;
+        if (ascii == 0 && b.taken == 0 && r.consumed == 0) break;
     }
     return RunResult{i, o};
 }

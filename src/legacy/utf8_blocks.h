@@ -25,7 +25,10 @@ inline void DropLane(__m128i &lo, __m128i &hi, uint32_t k) {
 
 // UTF-8 to units, n bytes (no NUL among them), at most room units.
 // Stops before a block with anything malformed, with less than 16 bytes
-// left, or with less room than 16 units.
+// left, or with less room than 16 units. kAsLibc: as libc reads UTF-8 for
+// the engine, which may hand over NULs: encoded surrogates are malformed
+// too, and a NUL stops the blocks.
+template <bool kAsLibc>
 inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
     uint32_t i = 0, o = 0;
     const __m128i zero = _mm_setzero_si128(), low6 = _mm_set1_epi16(0x3F);
@@ -36,7 +39,9 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             // but for a letter every few words, would keep mispredicting.
             __m128i b[4];
             for (int k = 0; k < 4; ++k) b[k] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 16 * k));
-            if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(b[0], b[1]), _mm_or_si128(b[2], b[3]))) == 0) {
+            const __m128i lowest = _mm_min_epu8(_mm_min_epu8(b[0], b[1]), _mm_min_epu8(b[2], b[3]));
+            if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(b[0], b[1]), _mm_or_si128(b[2], b[3]))) == 0 &&
+                (!kAsLibc || _mm_movemask_epi8(_mm_cmpeq_epi8(lowest, zero)) == 0)) {
                 for (int k = 0; k < 4; ++k) {
                     _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 16 * k), _mm_unpacklo_epi8(b[k], zero));
                     _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o + 16 * k + 8), _mm_unpackhi_epi8(b[k], zero));
@@ -47,6 +52,7 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             }
         }
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        if (kAsLibc && _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) != 0) break;
         const uint32_t high = static_cast<uint32_t>(_mm_movemask_epi8(v));
         if (high == 0 && n - i < 64) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), _mm_unpacklo_epi8(v, zero));
@@ -102,10 +108,17 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             continue;
         }
         const uint32_t lead3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(above(0xDF), below(0xF0))));
-        // 0xE0 before 0x80-0x9F could only start an overlong form.
-        const uint32_t overlong = static_cast<uint32_t>(_mm_movemask_epi8(
+        // 0xE0 before 0x80-0x9F could only start an overlong form, 0xED
+        // before 0xA0-0xBF a surrogate. Lane 15 has no byte after it here.
+        const __m128i next = _mm_srli_si128(v, 1);
+        uint32_t overlong = static_cast<uint32_t>(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0))),
-                          _mm_cmplt_epi8(_mm_srli_si128(v, 1), _mm_set1_epi8(static_cast<char>(0xA0))))));
+                          _mm_cmplt_epi8(next, _mm_set1_epi8(static_cast<char>(0xA0))))));
+        if (kAsLibc) {
+            overlong |= static_cast<uint32_t>(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xED))),
+                              _mm_cmpgt_epi8(next, _mm_set1_epi8(static_cast<char>(0x9F)))))) & 0x7FFF;
+        }
         const __m128i back2 = _mm_slli_si128(v, 2);
         // Each unit's value at its sequence's last byte, from that byte and
         // the two before it.
@@ -130,12 +143,14 @@ inline BlockRun Utf8BlocksToUnits(const unsigned char *s, uint32_t n, uint16_t *
             continue;
         }
         const uint32_t lead = lead2 | lead3;
-        // A sequence the block cuts short waits for the next block.
+        // A sequence the block cuts short waits for the next block; every
+        // lane is checked all the same, since the lanes left over are where
+        // the sequences taken end: a lead there cuts one of them short.
         const uint32_t whole = (lead3 & 0x4000) != 0 ? 14 : (lead & 0x8000) != 0 ? 15 : 16;
         const uint32_t inside = (1u << whole) - 1;
         const uint32_t expected = (lead << 1) | (lead3 << 2);
         const uint32_t stray = ~((high ^ 0xFFFF) | cont | lead) & 0xFFFF;
-        if (((expected ^ cont) | stray | overlong) & inside) break;
+        if ((((expected ^ cont) | stray) & 0xFFFF) | (overlong & inside)) break;
         // ASCII lanes keep their byte; the third byte back counts only
         // after a continuation byte.
         const __m128i third = _mm_slli_si128(contV, 1);

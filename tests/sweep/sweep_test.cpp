@@ -156,8 +156,11 @@ TEST_P(Sweep, LongTexts) {
             for (const std::string *text : {&bytes, &latin, &cjk})
                 if (!Run(text->substr(0, at) + kBad[at % 5] + text->substr(at, 40))) return;
             if (!Run(units.substr(0, at))) return;
-            // A terminator near the start, text after it that must stay unread.
-            if (!Run(latin.substr(0, at % 4) + '\0' + latin) || !Run(units.substr(0, at % 4) + u'\0' + units.substr(0, 1100)))
+            // A lead cut short by another at each lane of a block, the other complete.
+            for (const char *cut : {"\xD5\xD5\x80", "\xE3\x81\xE3\x81\x81"})
+                if (!Run(std::string(at % 16, 'a') + cut + latin.substr(0, 40))) return;
+            // A terminator near the start, text after it (ASCII first) that must stay unread.
+            if (!Run(latin.substr(0, at % 4) + '\0' + std::string(64, 'a') + latin) || !Run(units.substr(0, at % 4) + u'\0' + units.substr(0, 1100)))
                 return;
         }
     }
