@@ -9,7 +9,7 @@ namespace {
 
 bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-uint16_t Decode(const unsigned char *p, int32_t length) {
+uint16_t Value(const unsigned char *p, int32_t length) {
     switch (length) {
     case 1:
         return p[0];
@@ -47,22 +47,76 @@ int32_t Classify(const char *p) {
     return LOC_E_BAD_UTF8;
 }
 
-int32_t UTF16Size(const char *input, uint32_t *outSize) {
-    *outSize = 0;
-    while (*input != 0) {
-        const int32_t length = Classify(input);
-        if (length < 0) return length;
-        *outSize += 2;
-        input += length;
+// What a walk gives back: the units or bytes met, those written, whether
+// one did not fit (after which the rest is only counted), and the first
+// malformed sequence.
+struct Walk {
+    uint32_t met = 0;
+    uint32_t written = 0;
+    bool full = false;
+    const unsigned char *bad = nullptr;
+};
+
+// Room for what is only counted: the conversions and their size queries
+// walk the text alike, blocks first and one sequence at a time for what
+// the blocks leave.
+constexpr uint32_t kScratch = 256;
+
+// UTF-8 up to its NUL or its first malformed sequence, decoded into out
+// (null: counted only) while room lasts.
+Walk DecodeWalk(const char *input, uint16_t *out, uint32_t room) {
+    Walk w;
+    w.full = out == nullptr;
+    uint16_t scratch[kScratch];
+    const auto *p = reinterpret_cast<const unsigned char *>(input);
+    const unsigned char *end = p + std::strlen(input);
+    const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
+    while (*p != 0) {
+        const quemba::detail::BlockRun run = kernels.utf8ToUnits(p, static_cast<uint32_t>(end - p),
+                                                                 w.full ? scratch : out + w.written,
+                                                                 w.full ? kScratch : room - w.written);
+        p += run.taken;
+        w.met += run.written;
+        if (!w.full) w.written += run.written;
+        // A malformed sequence is reported before a full output.
+        for (int k = 0; k < 16 && *p != 0; ++k) {
+            const int32_t length = Classify(reinterpret_cast<const char *>(p));
+            if (length < 0) {
+                w.bad = p;
+                return w;
+            }
+            w.full = w.full || w.written == room;
+            if (!w.full) out[w.written++] = Value(p, length);
+            ++w.met;
+            p += length;
+        }
     }
-    *outSize += 2;
-    return 0;
+    return w;
 }
 
-uint32_t UTF8Size(const uint16_t *input) {
-    uint32_t size = 1;
-    for (; *input != 0; ++input) size += EncodedLength(*input);
-    return size;
+// UTF-16 up to its NUL encoded into out (null: counted only), whole
+// sequences while they fit.
+Walk EncodeWalk(const uint16_t *u, unsigned char *out, uint32_t room) {
+    Walk w;
+    w.full = out == nullptr;
+    unsigned char scratch[3 * kScratch];
+    const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
+    const uint16_t *end = u + kernels.unitLength(u, UINT32_MAX);
+    while (*u != 0) {
+        const quemba::detail::BlockRun run = kernels.unitsToUtf8(u, static_cast<uint32_t>(end - u),
+                                                                 w.full ? scratch : out + w.written,
+                                                                 w.full ? sizeof scratch : room - w.written);
+        u += run.taken;
+        w.met += run.written;
+        if (!w.full) w.written += run.written;
+        for (int k = 0; k < 16 && *u != 0; ++k, ++u) {
+            const uint32_t length = EncodedLength(*u);
+            w.full = w.full || length > room - w.written;
+            if (!w.full) Encode(*u, out + w.written), w.written += length;
+            w.met += length;
+        }
+    }
+    return w;
 }
 
 }  // namespace
@@ -70,90 +124,43 @@ uint32_t UTF8Size(const uint16_t *input) {
 extern "C" QUEMBA_API int32_t _ClassifyUTF8Char(const char *p) { return Classify(p); }
 
 extern "C" QUEMBA_API int32_t KXLUTF8ToUnicodeSize(const char *input, uint32_t *outSize) {
-    return UTF16Size(input, outSize);
+    const Walk w = DecodeWalk(input, nullptr, 0);
+    *outSize = 2 * w.met + (w.bad == nullptr ? 2 : 0);
+    return w.bad == nullptr ? 0 : LOC_E_BAD_UTF8;
 }
 
 extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outputSize,
                                                uint16_t *output, uint32_t *outSize,
                                                char **errorPos) {
     if (errorPos != nullptr) *errorPos = nullptr;
-    int32_t result = LOC_E_BUFFER_TOO_SMALL;
-    if (output != nullptr) {
-        const auto *p = reinterpret_cast<const unsigned char *>(input);
-        // Units that fit with the terminator after them.
-        const uint32_t room = outputSize >= 2 ? (outputSize - 2) / 2 : 0;
-        uint32_t written = 0;
-        const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
-        const unsigned char *end = p + std::strlen(input);
-        result = 0;
-        while (*p != 0) {
-            const quemba::detail::BlockRun run =
-                kernels.utf8ToUnits(p, static_cast<uint32_t>(end - p), output + written, room - written);
-            p += run.taken;
-            written += run.written;
-            // What the blocks left, a block's worth at a time: a malformed
-            // sequence is reported before a full output.
-            for (int k = 0; k < 16 && *p != 0; ++k) {
-                const int32_t length = Classify(reinterpret_cast<const char *>(p));
-                if (length < 0) {
-                    if (errorPos != nullptr) *errorPos = const_cast<char *>(reinterpret_cast<const char *>(p));
-                    return length;
-                }
-                if (written == room) {
-                    result = LOC_E_BUFFER_TOO_SMALL;
-                    break;
-                }
-                output[written++] = Decode(p, length);
-                p += length;
-            }
-            if (result != 0) break;
-        }
-        // Only an empty input can reach here without room for the terminator.
-        if (result == 0 && outputSize < 2) result = LOC_E_BUFFER_TOO_SMALL;
-        if (result == 0) {
-            output[written] = 0;
-            if (outSize != nullptr) *outSize = 2 * written + 2;
-            return 0;
-        }
+    // Units that fit with the terminator after them.
+    const Walk w = DecodeWalk(input, output, outputSize >= 2 ? (outputSize - 2) / 2 : 0);
+    if (output != nullptr && !w.full && w.bad != nullptr) {
+        if (errorPos != nullptr) *errorPos = const_cast<char *>(reinterpret_cast<const char *>(w.bad));
+        return LOC_E_BAD_UTF8;
     }
-    if (outSize != nullptr) UTF16Size(input, outSize);
-    return result;
+    // Only an empty input gets here unfilled without room for the terminator.
+    if (output != nullptr && !w.full && outputSize >= 2) {
+        output[w.written] = 0;
+        if (outSize != nullptr) *outSize = 2 * w.written + 2;
+        return 0;
+    }
+    if (outSize != nullptr) *outSize = 2 * w.met + (w.bad == nullptr ? 2 : 0);
+    return LOC_E_BUFFER_TOO_SMALL;
 }
 
-extern "C" QUEMBA_API uint32_t KXLUnicodeToUTF8Size(const uint16_t *input) { return UTF8Size(input); }
+extern "C" QUEMBA_API uint32_t KXLUnicodeToUTF8Size(const uint16_t *input) { return EncodeWalk(input, nullptr, 0).met + 1; }
 
 extern "C" QUEMBA_API int32_t KXLUnicodeToUTF8(const uint16_t *input, uint32_t outputSize,
                                                char *output, uint32_t *outSize) {
-    if (output != nullptr) {
-        auto *out = reinterpret_cast<unsigned char *>(output);
-        // Bytes that fit with the terminator after them.
-        const uint32_t room = outputSize >= 1 ? outputSize - 1 : 0;
-        uint32_t written = 0;
-        const uint16_t *u = input;
-        const quemba::detail::KernelTable &kernels = quemba::detail::Kernels();
-        const uint16_t *end = u + kernels.unitLength(u, UINT32_MAX);
-        bool full = false;
-        while (*u != 0 && !full) {
-            const quemba::detail::BlockRun run =
-                kernels.unitsToUtf8(u, static_cast<uint32_t>(end - u), out + written, room - written);
-            u += run.taken;
-            written += run.written;
-            for (int k = 0; k < 16 && *u != 0; ++k, ++u) {
-                const uint32_t length = EncodedLength(*u);
-                if (length > room - written) {
-                    full = true;
-                    break;
-                }
-                Encode(*u, out + written);
-                written += length;
-            }
-        }
-        if (*u == 0 && outputSize >= 1) {
-            out[written] = 0;
-            if (outSize != nullptr) *outSize = written + 1;
-            return 0;
-        }
+    auto *out = reinterpret_cast<unsigned char *>(output);
+    // Bytes that fit with the terminator after them.
+    const Walk w = EncodeWalk(input, out, outputSize >= 1 ? outputSize - 1 : 0);
+    if (output != nullptr && !w.full && outputSize >= 1) {
+        out[w.written] = 0;
+        if (outSize != nullptr) *outSize = w.written + 1;
+        return 0;
     }
-    if (outSize != nullptr) *outSize = UTF8Size(input);
+    if (outSize != nullptr) *outSize = w.met + 1;
     return LOC_E_BUFFER_TOO_SMALL;
 }
