@@ -60,7 +60,7 @@ struct Walk {
 // Room for what is only counted: the conversions and their size queries
 // walk the text alike, blocks first and one sequence at a time for what
 // the blocks leave.
-constexpr uint32_t kScratch = 256;
+constexpr uint32_t kScratch = 128;
 
 // UTF-8 up to its NUL or its first malformed sequence, decoded into out
 // (null: counted only) while room lasts.
