@@ -198,9 +198,18 @@ public:
     template <bool kAscii>
     RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
         if (!ready_) {
-            std::memset(slots_, 0, sizeof slots_);
+            // MB_CUR_MAX follows the codeset's name, as the memo does.
+            oneByte_ = MB_CUR_MAX == 1;
+            if (oneByte_) {
+                std::memset(&table_.pageOf, 0, sizeof table_.pageOf);
+                std::memset(&table_.pages[0], 0, sizeof table_.pages[0]);
+                table_.used = 0;
+            } else {
+                std::memset(slots_, 0, sizeof slots_);
+            }
             ready_ = true;
         }
+        if (oneByte_) return TakeOneByte(s, n, d, room);
         uint32_t i = 0, o = 0;
         // Text of a one-byte charset keeps to one 256-unit page of letters
         // (Cyrillic, Greek) between ASCII: on long inputs, the page's known
@@ -287,6 +296,51 @@ public:
     }
 
 private:
+    // Byte of a unit in a one-byte codeset: 0 when not known yet.
+    unsigned char Byte(uint16_t u) const { return table_.pages[table_.pageOf[u >> 8]][u & 0xFF]; }
+
+    // One-byte codesets: every character is one byte, so a unit's answer
+    // is read from its page of the table, a page being taken when libc
+    // first answers for a unit on it. Units libc rejects stay unknown and
+    // are asked again; so are units of pages beyond the table's.
+    RunResult TakeOneByte(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        const uint32_t m = n < room ? n : room;
+        uint32_t i = 0;
+        while (i < m) {
+            // Four at a time while all four are known: ASCII and letters
+            // alternate word by word, which a test per unit mispredicts.
+            while (m - i >= 4) {
+                const unsigned char b0 = Byte(s[i]), b1 = Byte(s[i + 1]);
+                const unsigned char b2 = Byte(s[i + 2]), b3 = Byte(s[i + 3]);
+                if (b0 == 0 || b1 == 0 || b2 == 0 || b3 == 0) break;
+                d[i] = static_cast<char>(b0);
+                d[i + 1] = static_cast<char>(b1);
+                d[i + 2] = static_cast<char>(b2);
+                d[i + 3] = static_cast<char>(b3);
+                i += 4;
+            }
+            unsigned char b;
+            while (i < m && (b = Byte(s[i])) != 0) d[i++] = static_cast<char>(b);
+            if (i == m) break;
+            const uint16_t u = s[i];
+            if (u == 0) break;
+            const uint64_t word = Learn(u);
+            // Anything but one byte is left to the caller's own loop.
+            if ((word >> 16 & 0xFF) != 1) break;
+            b = static_cast<unsigned char>(word >> 24);
+            d[i++] = static_cast<char>(b);
+            if (b == 0) continue;
+            uint8_t &page = table_.pageOf[u >> 8];
+            if (page == 0) {
+                if (table_.used + 1 == kPages) continue;
+                page = ++table_.used;
+                std::memset(&table_.pages[page], 0, sizeof table_.pages[page]);
+            }
+            table_.pages[page][u & 0xFF] = b;
+        }
+        return RunResult{i, i};
+    }
+
     // The unit, the length above it and the bytes above that, first byte
     // lowest; 0 when libc's answer is not one to keep.
     static uint64_t Learn(uint16_t u) {
@@ -299,9 +353,23 @@ private:
         return word;
     }
 
+    // Pages of the one-byte table, the first kept empty for units whose
+    // page has none; it takes the hashed sets' place.
+    static constexpr uint32_t kPages = (sizeof(uint64_t) * kMemoSlots - 256 - 8) / 256;
+    struct OneByteTable {
+        uint8_t pageOf[256];
+        uint8_t pages[kPages][256];
+        uint32_t used;
+    };
+    static_assert(sizeof(OneByteTable) <= sizeof(uint64_t) * kMemoSlots, "no larger than the sets");
+
     CodesetMemo codeset;
     bool ready_ = false;
-    uint64_t slots_[kMemoSlots] = {};
+    bool oneByte_ = false;
+    union {
+        uint64_t slots_[kMemoSlots] = {};
+        OneByteTable table_;
+    };
 };
 
 }  // namespace quemba::detail
