@@ -64,9 +64,16 @@ public:
             std::memset(single_, 0, sizeof single_);
             std::memset(pairs_, 0, sizeof pairs_);
             single_[0] = kStop;
+            // MB_CUR_MAX follows the codeset's name, as the memo does.
+            oneByte_ = MB_CUR_MAX == 1;
             ready_ = true;
         }
         uint32_t i = 0, o = 0;
+        if (oneByte_) {
+            i = o = TakeOneByte(s, n, d, room);
+            // A letter that waits for its accent leads a pair: on below.
+            if (i == n || i == room || single_[s[i]] != kLead) return RunResult{i, o};
+        }
         while (i < n && o < room) {
             // Runs of known pairs first. Pairs are kept only behind a byte
             // that libc found incomplete alone, so a known pair is a whole
@@ -151,6 +158,33 @@ public:
 private:
     static constexpr uint32_t kUnknown = 0, kOne = 0x10000, kLead = 0x20000, kStop = 0x40000;
 
+    // One-byte codesets: every byte is read from its entry, four at a
+    // time while all four are characters alone, ASCII and letters alike,
+    // as words alternate unpredictably. Stops before any other byte.
+    uint32_t TakeOneByte(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        const uint32_t m = n < room ? n : room;
+        uint32_t i = 0;
+        while (i < m) {
+            while (m - i >= 4) {
+                const uint32_t e0 = single_[s[i]], e1 = single_[s[i + 1]];
+                const uint32_t e2 = single_[s[i + 2]], e3 = single_[s[i + 3]];
+                if ((e0 & e1 & e2 & e3 & kOne) == 0) break;
+                d[i] = static_cast<uint16_t>(e0);
+                d[i + 1] = static_cast<uint16_t>(e1);
+                d[i + 2] = static_cast<uint16_t>(e2);
+                d[i + 3] = static_cast<uint16_t>(e3);
+                i += 4;
+            }
+            uint32_t e;
+            while (i < m && ((e = single_[s[i]]) & kOne) != 0) d[i++] = static_cast<uint16_t>(e);
+            if (i == m) break;
+            if (e != kUnknown) break;
+            single_[s[i]] = LearnSingle(s[i]);
+            if ((single_[s[i]] & kOne) == 0) break;
+        }
+        return i;
+    }
+
     static uint32_t LearnSingle(unsigned char b) {
         std::mbstate_t state{};
         wchar_t w = 0;
@@ -174,6 +208,7 @@ private:
 
     CodesetMemo codeset;
     bool ready_ = false;
+    bool oneByte_ = false;
     // The codeset maps bytes 0x01-0x7F to ASCII alone.
     bool ascii_ = false;
     // Cleared when first needed under a codeset. single_: per byte, what
