@@ -545,36 +545,51 @@ static int encode_locale(struct session *s, size_t *stop) {
 }
 
 #if defined(__SSE2__)
-/* Blocks of eight units below U+0800 (Cyrillic or Greek words between
- * spaces and markup): each lane becomes its one or two bytes, and the
- * lanes are laid end to end without a branch per unit. Two bytes are
- * stored for every unit, the second overwritten after ASCII. */
+/* Blocks of eight units without surrogates (words of Cyrillic, Greek or
+ * CJK between spaces and markup): each lane becomes its one to three
+ * bytes, and the lanes are laid end to end without a branch per unit.
+ * Four bytes are stored for every unit, the rest overwritten by the next. */
 static size_t utf8_out_blocks(const uint16_t *u, size_t *at, size_t end, unsigned char *o, size_t n) {
     size_t i = *at;
     const __m128i zero = _mm_setzero_si128();
     while (end - i >= 8) {
         __m128i v = _mm_loadu_si128((const __m128i *)(u + i));
+        __m128i top = _mm_and_si128(v, _mm_set1_epi16((short)0xF800));
         __m128i one = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xFF80)), zero);
-        __m128i two = _mm_andnot_si128(one, _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xF800)), zero));
-        unsigned ones = (unsigned)_mm_movemask_epi8(one), twos = (unsigned)_mm_movemask_epi8(two);
-        __m128i pairs;
-        uint16_t all[8];
+        __m128i upto2 = _mm_cmpeq_epi16(top, zero);
+        __m128i lengths;
+        uint32_t words[8];
+        uint16_t length[8];
         size_t k;
-        if ((ones | twos) != 0xFFFF) break;
-        pairs = _mm_or_si128(_mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16((short)0x80C0)),
-                             _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8));
-        if (twos == 0xFFFF) {
-            _mm_storeu_si128((__m128i *)(o + n), pairs);
-            n += 16;
-        } else if (ones == 0xFFFF) {
+        int h;
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, _mm_set1_epi16((short)0xD800))) != 0) break;
+        if (_mm_movemask_epi8(one) == 0xFFFF) {
             _mm_storel_epi64((__m128i *)(o + n), _mm_packus_epi16(v, v));
             n += 8;
-        } else {
-            _mm_storeu_si128((__m128i *)all, _mm_or_si128(_mm_and_si128(two, pairs), _mm_and_si128(one, v)));
-            for (k = 0; k < 8; ++k) {
-                memcpy(o + n, all + k, 2);
-                n += 1 + ((twos >> (2 * k)) & 1);
-            }
+            i += 8;
+            continue;
+        }
+        for (h = 0; h < 2; ++h) {
+            __m128i x = h ? _mm_unpackhi_epi16(v, zero) : _mm_unpacklo_epi16(v, zero);
+            __m128i m1 = h ? _mm_unpackhi_epi16(one, one) : _mm_unpacklo_epi16(one, one);
+            __m128i m2 = h ? _mm_unpackhi_epi16(upto2, upto2) : _mm_unpacklo_epi16(upto2, upto2);
+            __m128i low6 = _mm_and_si128(x, _mm_set1_epi32(0x3F));
+            __m128i w2 = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(x, 6), _mm_slli_epi32(low6, 8)),
+                                      _mm_set1_epi32(0x80C0));
+            __m128i w3 = _mm_or_si128(
+                _mm_or_si128(_mm_srli_epi32(x, 12),
+                             _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(x, 6), _mm_set1_epi32(0x3F)), 8)),
+                _mm_or_si128(_mm_slli_epi32(low6, 16), _mm_set1_epi32(0x8080E0)));
+            __m128i w = _mm_or_si128(_mm_and_si128(m2, w2), _mm_andnot_si128(m2, w3));
+            w = _mm_or_si128(_mm_and_si128(m1, x), _mm_andnot_si128(m1, w));
+            _mm_storeu_si128((__m128i *)(words + 4 * h), w);
+        }
+        /* 3, less one for two bytes or fewer, less one more for ASCII. */
+        lengths = _mm_add_epi16(_mm_add_epi16(_mm_set1_epi16(3), one), upto2);
+        _mm_storeu_si128((__m128i *)length, lengths);
+        for (k = 0; k < 8; ++k) {
+            memcpy(o + n, words + k, 4);
+            n += length[k];
         }
         i += 8;
     }
@@ -604,7 +619,7 @@ static int encode_utf8(struct session *s, size_t *stop) {
         while (i < end) {
             c = u[i];
 #if defined(__SSE2__)
-            if (c < 0x800) {
+            if (!is_surrogate(c)) {
                 n = utf8_out_blocks(u, &i, end, o, n);
                 if (i == end) break;
                 c = u[i];

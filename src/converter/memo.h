@@ -75,6 +75,14 @@ public:
             if (i == n || i == room || single_[s[i]] != kLead) return RunResult{i, o};
         }
         while (i < n && o < room) {
+            // ASCII between CJK text (markup, numbers), where the codeset
+            // maps it to itself, leads no pair: no look-ups for it.
+            if (ascii_ && s[i] - 1u < 0x7Fu) {
+                const uint32_t k = AsciiRun(s + i, d + o, n - i < room - o ? n - i : room - o);
+                i += k;
+                o += k;
+                if (i == n || o == room) break;
+            }
             // Runs of known pairs first. Pairs are kept only behind a byte
             // that libc found incomplete alone, so a known pair is a whole
             // character wherever a character starts.
@@ -104,15 +112,7 @@ public:
             const unsigned char b0 = s[i];
             uint32_t e = single_[b0];
             if (e & kOne) {
-                // ASCII stretches between CJK text (markup, numbers) in
-                // blocks where the codeset maps ASCII to itself; a lone
-                // space is not worth setting up a block for.
-                if (ascii_ && b0 < 0x80 && n - i > 1 && s[i + 1] - 1u < 0x7Fu) {
-                    const uint32_t k = WidenRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
-                    i += k;
-                    o += k;
-                    continue;
-                }
+                if (ascii_ && b0 < 0x80) continue;
                 // A byte that is a character alone leads no pair, so a run
                 // of them needs no pair look-ups. Four at a time, stored
                 // only when all four are characters alone.
@@ -157,6 +157,26 @@ public:
 
 private:
     static constexpr uint32_t kUnknown = 0, kOne = 0x10000, kLead = 0x20000, kStop = 0x40000;
+
+    // Bytes 0x01-0x7F widened, up to m: words of eight inline, as most
+    // stretches between CJK are short, and a long stretch in blocks.
+    static uint32_t AsciiRun(const unsigned char *s, uint16_t *d, uint32_t m) {
+        uint32_t k = 0;
+        while (m - k >= 8) {
+            uint64_t w;
+            std::memcpy(&w, s + k, 8);
+            // A NUL borrows, so it sets its top bit as a byte above ASCII does.
+            if (((w - 0x0101010101010101u) | w) & 0x8080808080808080u) break;
+            for (uint32_t j = 0; j < 8; ++j) d[k + j] = s[k + j];
+            k += 8;
+            if (k == 16 && m - k >= 16) return k + WidenRun<false>(s + k, d + k, m - k);
+        }
+        while (k < m && s[k] - 1u < 0x7Fu) {
+            d[k] = s[k];
+            ++k;
+        }
+        return k;
+    }
 
     // One-byte codesets: every byte is read from its entry, four at a
     // time while all four are characters alone, ASCII and letters alike,
