@@ -318,9 +318,12 @@ static uint16_t *utf8_blocks(const unsigned char **at, const unsigned char *end,
         _mm_storeu_si128((__m128i *)all, lo);
         _mm_storeu_si128((__m128i *)(all + 8), hi);
         keep = ~conts;
-        for (j = 0, k = 0; k < 16; ++k) {
-            u[j] = all[k];
-            j += (keep >> k) & 1;
+        /* Unrolled: the step is all that links one unit to the next. */
+        for (j = 0, k = 0; k < 16; k += 4) {
+            u[j] = all[k], j += (keep >> k) & 1;
+            u[j] = all[k + 1], j += (keep >> (k + 1)) & 1;
+            u[j] = all[k + 2], j += (keep >> (k + 2)) & 1;
+            u[j] = all[k + 3], j += (keep >> (k + 3)) & 1;
         }
         u += j;
         p += 16 + (leads >> 15);
@@ -560,7 +563,6 @@ static size_t utf8_out_blocks(const uint16_t *u, size_t *at, size_t end, unsigne
         __m128i lengths;
         uint32_t words[8];
         uint16_t length[8];
-        size_t k;
         int h;
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, _mm_set1_epi16((short)0xD800))) != 0) break;
         if (_mm_movemask_epi8(one) == 0xFFFF) {
@@ -587,10 +589,15 @@ static size_t utf8_out_blocks(const uint16_t *u, size_t *at, size_t end, unsigne
         /* 3, less one for two bytes or fewer, less one more for ASCII. */
         lengths = _mm_add_epi16(_mm_add_epi16(_mm_set1_epi16(3), one), upto2);
         _mm_storeu_si128((__m128i *)length, lengths);
-        for (k = 0; k < 8; ++k) {
-            memcpy(o + n, words + k, 4);
-            n += length[k];
-        }
+        /* Unrolled: the step is all that links one unit to the next. */
+        memcpy(o + n, words, 4), n += length[0];
+        memcpy(o + n, words + 1, 4), n += length[1];
+        memcpy(o + n, words + 2, 4), n += length[2];
+        memcpy(o + n, words + 3, 4), n += length[3];
+        memcpy(o + n, words + 4, 4), n += length[4];
+        memcpy(o + n, words + 5, 4), n += length[5];
+        memcpy(o + n, words + 6, 4), n += length[6];
+        memcpy(o + n, words + 7, 4), n += length[7];
         i += 8;
     }
     *at = i;

@@ -167,7 +167,14 @@ private:
             std::memcpy(&w, s + k, 8);
             // A NUL borrows, so it sets its top bit as a byte above ASCII does.
             if (((w - 0x0101010101010101u) | w) & 0x8080808080808080u) break;
-            for (uint32_t j = 0; j < 8; ++j) d[k + j] = s[k + j];
+            // Each half's bytes spread to units in a word.
+            uint64_t lo = w & 0xFFFFFFFFu, hi = w >> 32;
+            lo = (lo | lo << 16) & 0x0000FFFF0000FFFFu;
+            hi = (hi | hi << 16) & 0x0000FFFF0000FFFFu;
+            lo = (lo | lo << 8) & 0x00FF00FF00FF00FFu;
+            hi = (hi | hi << 8) & 0x00FF00FF00FF00FFu;
+            std::memcpy(d + k, &lo, 8);
+            std::memcpy(d + k + 4, &hi, 8);
             k += 8;
             if (k == 16 && m - k >= 16) return k + WidenRun<false>(s + k, d + k, m - k);
         }
