@@ -566,6 +566,22 @@ static size_t utf8_out_blocks(const uint16_t *u, size_t *at, size_t end, unsigne
         int h;
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, _mm_set1_epi16((short)0xD800))) != 0) break;
         if (_mm_movemask_epi8(one) == 0xFFFF) {
+            /* ASCII (markup, licences): sixteen units while they last. */
+            __m128i w;
+            while (end - i >= 16
+                   && _mm_movemask_epi8(_mm_cmpeq_epi16(
+                          _mm_and_si128(_mm_or_si128(v, w = _mm_loadu_si128((const __m128i *)(u + i + 8))),
+                                        _mm_set1_epi16((short)0xFF80)),
+                          zero)) == 0xFFFF) {
+                _mm_storeu_si128((__m128i *)(o + n), _mm_packus_epi16(v, w));
+                n += 16;
+                i += 16;
+                if (end - i < 8) break;
+                v = _mm_loadu_si128((const __m128i *)(u + i));
+            }
+            if (end - i < 8 || _mm_movemask_epi8(_mm_cmpeq_epi16(
+                                   _mm_and_si128(v, _mm_set1_epi16((short)0xFF80)), zero)) != 0xFFFF)
+                continue;
             _mm_storel_epi64((__m128i *)(o + n), _mm_packus_epi16(v, v));
             n += 8;
             i += 8;

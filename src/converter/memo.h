@@ -87,19 +87,23 @@ public:
             // that libc found incomplete alone, so a known pair is a whole
             // character wherever a character starts.
             // Two at a time: the second look-up counts only after a hit.
+            // A miss there is not looked up again below.
+            bool missed = false;
             while (n - i >= 4 && room - o >= 2) {
                 const uint32_t k1 = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
                 const uint32_t k2 = static_cast<uint32_t>(s[i + 2]) << 8 | s[i + 3];
                 const uint32_t w1 = MemoLookUp(pairs_ + MemoSet(k1), k1);
                 const uint32_t w2 = MemoLookUp(pairs_ + MemoSet(k2), k2);
+                missed = true;
                 if (w1 >> 16 == 0) break;
                 d[o++] = static_cast<uint16_t>(w1 >> 16);
                 i += 2;
                 if (w2 >> 16 == 0) break;
                 d[o++] = static_cast<uint16_t>(w2 >> 16);
                 i += 2;
+                missed = false;
             }
-            if (n - i >= 2 && o < room) {
+            if (!missed && n - i >= 2 && o < room) {
                 const uint32_t k = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
                 const uint32_t w = MemoLookUp(pairs_ + MemoSet(k), k);
                 if (w >> 16 != 0) {
