@@ -277,12 +277,13 @@ public:
         }
         if (oneByte_) return TakeOneByte(s, n, d, room);
         uint32_t i = 0, o = 0;
-        // Text of a one-byte charset keeps to one 256-unit page of letters
-        // (Cyrillic, Greek) between ASCII: on long inputs, the page's known
-        // one-byte answers are copied from the memo into a table on the
-        // stack as they are met, and read from there.
-        // The page moves to where the letters are once more than a few
-        // one-byte answers came from off it (text opening with a quote).
+        // One-byte answers here (ASCII of codesets not known to keep it,
+        // half-width forms) keep to one 256-unit page: on long inputs, the
+        // page's known one-byte answers are copied from the memo into a
+        // table on the stack as they are met, and read from there.
+        // The page moves to where they are once more than a few one-byte
+        // answers came from off it. One-byte codesets have a table of
+        // their own (TakeOneByte).
         constexpr uint32_t kNoPage = 0x10000, kOffPage = 64;
         uint32_t page = kNoPage, offPage = 0;
         unsigned char onPage[256];
@@ -303,9 +304,9 @@ public:
                 }
                 if (i == n || o == room) break;
             }
-            // Letters of one-byte charsets (Cyrillic, Greek words) two at
-            // a time while both are known. A NUL, and under kAscii any ASCII
-            // unit, is never kept, so it misses here.
+            // One-byte answers two at a time while both are known. A NUL,
+            // and under kAscii any ASCII unit, is never kept, so it misses
+            // here.
             while (n - i >= 2 && room - o >= 2) {
                 const uint64_t w0 = MemoLookUp(slots_ + MemoSet(s[i]), s[i]);
                 const uint64_t w1 = MemoLookUp(slots_ + MemoSet(s[i + 1]), s[i + 1]);
