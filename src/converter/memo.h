@@ -89,7 +89,8 @@ public:
             // Two at a time: the second look-up counts only after a hit.
             // A miss there is not looked up again below.
             bool missed = false;
-            while (n - i >= 4 && room - o >= 2) {
+            // Whole steps of two pairs that input and room allow.
+            for (uint32_t steps = (n - i) / 4 < (room - o) / 2 ? (n - i) / 4 : (room - o) / 2; steps != 0; --steps) {
                 const uint32_t k1 = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
                 const uint32_t k2 = static_cast<uint32_t>(s[i + 2]) << 8 | s[i + 3];
                 const uint32_t w1 = MemoLookUp(pairs_ + MemoSet(k1), k1);
