@@ -270,6 +270,69 @@ static void utf8_take_supplementary(struct session *s, const unsigned char *p) {
     units[s->count++] = (uint16_t)(0xDC00 + (c & 0x3FF));
 }
 
+#if defined(__SSE2__)
+/* Blocks of 16 bytes of ASCII and two-byte characters (Cyrillic or Greek
+ * words between spaces and markup): every byte is decoded as though it
+ * led a character, and the units of continuation bytes are then dropped,
+ * without a branch per character. A block whose last byte leads a
+ * character takes the byte after it too. Stops before any other block. */
+static uint16_t *utf8_blocks(const unsigned char **at, const unsigned char *end, uint16_t *u) {
+    const unsigned char *p = *at;
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 17) {
+        __m128i v = _mm_loadu_si128((const __m128i *)p);
+        __m128i next, lead, lo, hi, lead_lo, lead_hi;
+        unsigned high = (unsigned)_mm_movemask_epi8(v), leads, conts, keep;
+        uint16_t all[16];
+        size_t j, k;
+        if (high == 0) {
+            _mm_storeu_si128((__m128i *)u, _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128((__m128i *)(u + 8), _mm_unpackhi_epi8(v, zero));
+            u += 16;
+            p += 16;
+            continue;
+        }
+        next = _mm_loadu_si128((const __m128i *)(p + 1));
+        /* Leads C2-DF, as signed bytes. */
+        lead = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8((char)0xC1)), _mm_cmplt_epi8(v, _mm_set1_epi8((char)0xE0)));
+        leads = (unsigned)_mm_movemask_epi8(lead);
+        conts = (unsigned)_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8((char)0xC0)), _mm_set1_epi8((char)0x80)));
+        /* Each continuation byte right after a lead, nothing else above
+         * ASCII; a lead in the last place needs a continuation next. */
+        if (conts != ((leads << 1) & 0xFFFF) || high != (leads | conts)) break;
+        if ((leads & 0x8000) && (p[16] & 0xC0) != 0x80) break;
+        lead_lo = _mm_unpacklo_epi8(lead, lead);
+        lead_hi = _mm_unpackhi_epi8(lead, lead);
+        lo = _mm_unpacklo_epi8(v, zero);
+        hi = _mm_unpackhi_epi8(v, zero);
+        {
+            __m128i mask6 = _mm_set1_epi16(0x3F), mask5 = _mm_set1_epi16(0x1F);
+            __m128i two_lo = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(lo, mask5), 6),
+                                          _mm_and_si128(_mm_unpacklo_epi8(next, zero), mask6));
+            __m128i two_hi = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(hi, mask5), 6),
+                                          _mm_and_si128(_mm_unpackhi_epi8(next, zero), mask6));
+            lo = _mm_or_si128(_mm_and_si128(lead_lo, two_lo), _mm_andnot_si128(lead_lo, lo));
+            hi = _mm_or_si128(_mm_and_si128(lead_hi, two_hi), _mm_andnot_si128(lead_hi, hi));
+        }
+        _mm_storeu_si128((__m128i *)all, lo);
+        _mm_storeu_si128((__m128i *)(all + 8), hi);
+        keep = ~conts;
+        /* Unrolled: the step is all that links one unit to the next. */
+        for (j = 0, k = 0; k < 16; k += 4) {
+            u[j] = all[k], j += (keep >> k) & 1;
+            u[j] = all[k + 1], j += (keep >> (k + 1)) & 1;
+            u[j] = all[k + 2], j += (keep >> (k + 2)) & 1;
+            u[j] = all[k + 3], j += (keep >> (k + 3)) & 1;
+        }
+        u += j;
+        p += 16 + (leads >> 15);
+    }
+    *at = p;
+    return u;
+}
+#endif
+
 /* Units of ASCII, two- and three-byte characters, read here in one pass;
  * NULs are ASCII too. Anything else goes to utf8_sequence. */
 static int decode_utf8(struct session *s, char *data, size_t length) {
@@ -279,17 +342,14 @@ static int decode_utf8(struct session *s, char *data, size_t length) {
         unsigned char c = *p;
         size_t n;
         int valid, status;
-        if (c < 0x80) {
 #if defined(__SSE2__)
-            while (end - p >= 16) {
-                __m128i v = _mm_loadu_si128((const __m128i *)p);
-                if (_mm_movemask_epi8(v) != 0) break;
-                _mm_storeu_si128((__m128i *)u, _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-                _mm_storeu_si128((__m128i *)(u + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-                u += 16;
-                p += 16;
-            }
+        if (c < 0xE0) {
+            u = utf8_blocks(&p, end, u);
+            if (p == end) break;
+            c = *p;
+        }
 #endif
+        if (c < 0x80) {
             while (end - p >= 8) {
                 uint64_t w;
                 memcpy(&w, p, 8);
@@ -303,25 +363,6 @@ static int decode_utf8(struct session *s, char *data, size_t length) {
             continue;
         }
         if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-#if defined(__SSE2__)
-            /* Long words of Cyrillic or Greek: eight characters a block,
-             * each byte pair one lane (lead below, trail above). */
-            while (end - p >= 16) {
-                __m128i v = _mm_loadu_si128((const __m128i *)p);
-                __m128i lead = _mm_and_si128(v, _mm_set1_epi16(0xFF));
-                __m128i trail = _mm_srli_epi16(v, 8);
-                __m128i ok = _mm_and_si128(_mm_cmpgt_epi16(lead, _mm_set1_epi16(0xC1)),
-                                           _mm_cmplt_epi16(lead, _mm_set1_epi16(0xE0)));
-                ok = _mm_and_si128(ok, _mm_cmpeq_epi16(_mm_and_si128(trail, _mm_set1_epi16(0xC0)),
-                                                       _mm_set1_epi16(0x80)));
-                if (_mm_movemask_epi8(ok) != 0xFFFF) break;
-                _mm_storeu_si128((__m128i *)u,
-                                 _mm_or_si128(_mm_slli_epi16(_mm_and_si128(lead, _mm_set1_epi16(0x1F)), 6),
-                                              _mm_and_si128(trail, _mm_set1_epi16(0x3F))));
-                u += 8;
-                p += 16;
-            }
-#endif
             /* Runs of two-byte characters in one loop. */
             while (end - p >= 2 && (c = *p) >= 0xC2 && c <= 0xDF && (p[1] & 0xC0) == 0x80) {
                 *u++ = (uint16_t)((c & 0x1F) << 6 | (p[1] & 0x3F));
@@ -506,6 +547,80 @@ static int encode_locale(struct session *s, size_t *stop) {
     return 0;
 }
 
+#if defined(__SSE2__)
+/* Blocks of eight units without surrogates (words of Cyrillic, Greek or
+ * CJK between spaces and markup): each lane becomes its one to three
+ * bytes, and the lanes are laid end to end without a branch per unit.
+ * Four bytes are stored for every unit, the rest overwritten by the next. */
+static size_t utf8_out_blocks(const uint16_t *u, size_t *at, size_t end, unsigned char *o, size_t n) {
+    size_t i = *at;
+    const __m128i zero = _mm_setzero_si128();
+    while (end - i >= 8) {
+        __m128i v = _mm_loadu_si128((const __m128i *)(u + i));
+        __m128i top = _mm_and_si128(v, _mm_set1_epi16((short)0xF800));
+        __m128i one = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xFF80)), zero);
+        __m128i upto2 = _mm_cmpeq_epi16(top, zero);
+        __m128i lengths;
+        uint32_t words[8];
+        uint16_t length[8];
+        int h;
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(top, _mm_set1_epi16((short)0xD800))) != 0) break;
+        if (_mm_movemask_epi8(one) == 0xFFFF) {
+            /* ASCII (markup, licences): sixteen units while they last. */
+            __m128i w;
+            while (end - i >= 16
+                   && _mm_movemask_epi8(_mm_cmpeq_epi16(
+                          _mm_and_si128(_mm_or_si128(v, w = _mm_loadu_si128((const __m128i *)(u + i + 8))),
+                                        _mm_set1_epi16((short)0xFF80)),
+                          zero)) == 0xFFFF) {
+                _mm_storeu_si128((__m128i *)(o + n), _mm_packus_epi16(v, w));
+                n += 16;
+                i += 16;
+                if (end - i < 8) break;
+                v = _mm_loadu_si128((const __m128i *)(u + i));
+            }
+            if (end - i < 8 || _mm_movemask_epi8(_mm_cmpeq_epi16(
+                                   _mm_and_si128(v, _mm_set1_epi16((short)0xFF80)), zero)) != 0xFFFF)
+                continue;
+            _mm_storel_epi64((__m128i *)(o + n), _mm_packus_epi16(v, v));
+            n += 8;
+            i += 8;
+            continue;
+        }
+        for (h = 0; h < 2; ++h) {
+            __m128i x = h ? _mm_unpackhi_epi16(v, zero) : _mm_unpacklo_epi16(v, zero);
+            __m128i m1 = h ? _mm_unpackhi_epi16(one, one) : _mm_unpacklo_epi16(one, one);
+            __m128i m2 = h ? _mm_unpackhi_epi16(upto2, upto2) : _mm_unpacklo_epi16(upto2, upto2);
+            __m128i low6 = _mm_and_si128(x, _mm_set1_epi32(0x3F));
+            __m128i w2 = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(x, 6), _mm_slli_epi32(low6, 8)),
+                                      _mm_set1_epi32(0x80C0));
+            __m128i w3 = _mm_or_si128(
+                _mm_or_si128(_mm_srli_epi32(x, 12),
+                             _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(x, 6), _mm_set1_epi32(0x3F)), 8)),
+                _mm_or_si128(_mm_slli_epi32(low6, 16), _mm_set1_epi32(0x8080E0)));
+            __m128i w = _mm_or_si128(_mm_and_si128(m2, w2), _mm_andnot_si128(m2, w3));
+            w = _mm_or_si128(_mm_and_si128(m1, x), _mm_andnot_si128(m1, w));
+            _mm_storeu_si128((__m128i *)(words + 4 * h), w);
+        }
+        /* 3, less one for two bytes or fewer, less one more for ASCII. */
+        lengths = _mm_add_epi16(_mm_add_epi16(_mm_set1_epi16(3), one), upto2);
+        _mm_storeu_si128((__m128i *)length, lengths);
+        /* Unrolled: the step is all that links one unit to the next. */
+        memcpy(o + n, words, 4), n += length[0];
+        memcpy(o + n, words + 1, 4), n += length[1];
+        memcpy(o + n, words + 2, 4), n += length[2];
+        memcpy(o + n, words + 3, 4), n += length[3];
+        memcpy(o + n, words + 4, 4), n += length[4];
+        memcpy(o + n, words + 5, 4), n += length[5];
+        memcpy(o + n, words + 6, 4), n += length[6];
+        memcpy(o + n, words + 7, 4), n += length[7];
+        i += 8;
+    }
+    *at = i;
+    return n;
+}
+#endif
+
 /* Units become UTF-8 in one pass over the chunk, into blocks of output;
  * only surrogates leave the loop. */
 static int encode_utf8(struct session *s, size_t *stop) {
@@ -526,6 +641,13 @@ static int encode_utf8(struct session *s, size_t *stop) {
         end = count - i < room ? count : i + room;
         while (i < end) {
             c = u[i];
+#if defined(__SSE2__)
+            if (!is_surrogate(c)) {
+                n = utf8_out_blocks(u, &i, end, o, n);
+                if (i == end) break;
+                c = u[i];
+            }
+#endif
             if (c < 0x80) {
 #if defined(__SSE2__)
                 while (end - i >= 16) {
@@ -552,28 +674,14 @@ static int encode_utf8(struct session *s, size_t *stop) {
                 continue;
             }
             if (c < 0x800) {
-#if defined(__SSE2__)
-                /* Long words of Cyrillic or Greek: eight units a block, each
-                 * lane becoming its lead and trail bytes in order. */
-                while (end - i >= 8) {
-                    __m128i v = _mm_loadu_si128((const __m128i *)(u + i));
-                    __m128i zero = _mm_setzero_si128();
-                    __m128i two = _mm_andnot_si128(
-                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xFF80)), zero),
-                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16((short)0xF800)), zero));
-                    if (_mm_movemask_epi8(two) != 0xFFFF) break;
-                    _mm_storeu_si128((__m128i *)(o + n),
-                                     _mm_or_si128(_mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16((short)0x80C0)),
-                                                  _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8)));
-                    n += 16;
-                    i += 8;
-                }
-#endif
-                /* Runs of two-byte characters (Cyrillic, Greek, Hebrew). */
-                while (i < end && (c = u[i]) >= 0x80 && c < 0x800) {
-                    o[n] = (unsigned char)(0xC0 | c >> 6);
+                /* Two-byte characters (Cyrillic, Greek, Hebrew) and the
+                 * ASCII between them in one loop, two bytes stored for
+                 * each unit and the second overwritten after ASCII. */
+                while (i < end && (c = u[i]) < 0x800) {
+                    unsigned two = c >= 0x80;
+                    o[n] = (unsigned char)(two ? 0xC0 | c >> 6 : c);
                     o[n + 1] = (unsigned char)(0x80 | (c & 0x3F));
-                    n += 2;
+                    n += 1 + two;
                     ++i;
                 }
                 continue;

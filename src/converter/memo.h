@@ -64,27 +64,47 @@ public:
             std::memset(single_, 0, sizeof single_);
             std::memset(pairs_, 0, sizeof pairs_);
             single_[0] = kStop;
+            // MB_CUR_MAX follows the codeset's name, as the memo does.
+            oneByte_ = MB_CUR_MAX == 1;
             ready_ = true;
         }
         uint32_t i = 0, o = 0;
+        if (oneByte_) {
+            i = o = TakeOneByte(s, n, d, room);
+            // A letter that waits for its accent leads a pair: on below.
+            if (i == n || i == room || single_[s[i]] != kLead) return RunResult{i, o};
+        }
         while (i < n && o < room) {
+            // ASCII between CJK text (markup, numbers), where the codeset
+            // maps it to itself, leads no pair: no look-ups for it.
+            if (ascii_ && s[i] - 1u < 0x7Fu) {
+                const uint32_t k = AsciiRun(s + i, d + o, n - i < room - o ? n - i : room - o);
+                i += k;
+                o += k;
+                if (i == n || o == room) break;
+            }
             // Runs of known pairs first. Pairs are kept only behind a byte
             // that libc found incomplete alone, so a known pair is a whole
             // character wherever a character starts.
             // Two at a time: the second look-up counts only after a hit.
-            while (n - i >= 4 && room - o >= 2) {
+            // A miss there is not looked up again below.
+            bool missed = false;
+            // Whole steps of two pairs that input and room allow.
+            for (uint32_t steps = (n - i) / 4 < (room - o) / 2 ? (n - i) / 4 : (room - o) / 2; steps != 0; --steps) {
                 const uint32_t k1 = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
                 const uint32_t k2 = static_cast<uint32_t>(s[i + 2]) << 8 | s[i + 3];
                 const uint32_t w1 = MemoLookUp(pairs_ + MemoSet(k1), k1);
                 const uint32_t w2 = MemoLookUp(pairs_ + MemoSet(k2), k2);
+                missed = true;
                 if (w1 >> 16 == 0) break;
                 d[o++] = static_cast<uint16_t>(w1 >> 16);
                 i += 2;
                 if (w2 >> 16 == 0) break;
                 d[o++] = static_cast<uint16_t>(w2 >> 16);
                 i += 2;
+                missed = false;
             }
-            if (n - i >= 2 && o < room) {
+            if (!missed && n - i >= 2 && o < room) {
                 const uint32_t k = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
                 const uint32_t w = MemoLookUp(pairs_ + MemoSet(k), k);
                 if (w >> 16 != 0) {
@@ -97,15 +117,7 @@ public:
             const unsigned char b0 = s[i];
             uint32_t e = single_[b0];
             if (e & kOne) {
-                // ASCII stretches between CJK text (markup, numbers) in
-                // blocks where the codeset maps ASCII to itself; a lone
-                // space is not worth setting up a block for.
-                if (ascii_ && b0 < 0x80 && n - i > 1 && s[i + 1] - 1u < 0x7Fu) {
-                    const uint32_t k = WidenRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
-                    i += k;
-                    o += k;
-                    continue;
-                }
+                if (ascii_ && b0 < 0x80) continue;
                 // A byte that is a character alone leads no pair, so a run
                 // of them needs no pair look-ups. Four at a time, stored
                 // only when all four are characters alone.
@@ -151,6 +163,60 @@ public:
 private:
     static constexpr uint32_t kUnknown = 0, kOne = 0x10000, kLead = 0x20000, kStop = 0x40000;
 
+    // Bytes 0x01-0x7F widened, up to m: words of eight inline, as most
+    // stretches between CJK are short, and a long stretch in blocks.
+    static uint32_t AsciiRun(const unsigned char *s, uint16_t *d, uint32_t m) {
+        uint32_t k = 0;
+        while (m - k >= 8) {
+            uint64_t w;
+            std::memcpy(&w, s + k, 8);
+            // A NUL borrows, so it sets its top bit as a byte above ASCII does.
+            if (((w - 0x0101010101010101u) | w) & 0x8080808080808080u) break;
+            // Each half's bytes spread to units in a word.
+            uint64_t lo = w & 0xFFFFFFFFu, hi = w >> 32;
+            lo = (lo | lo << 16) & 0x0000FFFF0000FFFFu;
+            hi = (hi | hi << 16) & 0x0000FFFF0000FFFFu;
+            lo = (lo | lo << 8) & 0x00FF00FF00FF00FFu;
+            hi = (hi | hi << 8) & 0x00FF00FF00FF00FFu;
+            std::memcpy(d + k, &lo, 8);
+            std::memcpy(d + k + 4, &hi, 8);
+            k += 8;
+            if (k == 16 && m - k >= 16) return k + WidenRun<false>(s + k, d + k, m - k);
+        }
+        while (k < m && s[k] - 1u < 0x7Fu) {
+            d[k] = s[k];
+            ++k;
+        }
+        return k;
+    }
+
+    // One-byte codesets: every byte is read from its entry, four at a
+    // time while all four are characters alone, ASCII and letters alike,
+    // as words alternate unpredictably. Stops before any other byte.
+    uint32_t TakeOneByte(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+        const uint32_t m = n < room ? n : room;
+        uint32_t i = 0;
+        while (i < m) {
+            while (m - i >= 4) {
+                const uint32_t e0 = single_[s[i]], e1 = single_[s[i + 1]];
+                const uint32_t e2 = single_[s[i + 2]], e3 = single_[s[i + 3]];
+                if ((e0 & e1 & e2 & e3 & kOne) == 0) break;
+                d[i] = static_cast<uint16_t>(e0);
+                d[i + 1] = static_cast<uint16_t>(e1);
+                d[i + 2] = static_cast<uint16_t>(e2);
+                d[i + 3] = static_cast<uint16_t>(e3);
+                i += 4;
+            }
+            uint32_t e;
+            while (i < m && ((e = single_[s[i]]) & kOne) != 0) d[i++] = static_cast<uint16_t>(e);
+            if (i == m) break;
+            if (e != kUnknown) break;
+            single_[s[i]] = LearnSingle(s[i]);
+            if ((single_[s[i]] & kOne) == 0) break;
+        }
+        return i;
+    }
+
     static uint32_t LearnSingle(unsigned char b) {
         std::mbstate_t state{};
         wchar_t w = 0;
@@ -174,6 +240,7 @@ private:
 
     CodesetMemo codeset;
     bool ready_ = false;
+    bool oneByte_ = false;
     // The codeset maps bytes 0x01-0x7F to ASCII alone.
     bool ascii_ = false;
     // Cleared when first needed under a codeset. single_: per byte, what
@@ -198,16 +265,26 @@ public:
     template <bool kAscii>
     RunResult Take(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
         if (!ready_) {
-            std::memset(slots_, 0, sizeof slots_);
+            // MB_CUR_MAX follows the codeset's name, as the memo does.
+            oneByte_ = MB_CUR_MAX == 1;
+            if (oneByte_) {
+                std::memset(&table_.pageOf, 0, sizeof table_.pageOf);
+                std::memset(&table_.pages[0], 0, sizeof table_.pages[0]);
+                table_.used = 0;
+            } else {
+                std::memset(slots_, 0, sizeof slots_);
+            }
             ready_ = true;
         }
+        if (oneByte_) return TakeOneByte(s, n, d, room);
         uint32_t i = 0, o = 0;
-        // Text of a one-byte charset keeps to one 256-unit page of letters
-        // (Cyrillic, Greek) between ASCII: on long inputs, the page's known
-        // one-byte answers are copied from the memo into a table on the
-        // stack as they are met, and read from there.
-        // The page moves to where the letters are once more than a few
-        // one-byte answers came from off it (text opening with a quote).
+        // One-byte answers here (ASCII of codesets not known to keep it,
+        // half-width forms) keep to one 256-unit page: on long inputs, the
+        // page's known one-byte answers are copied from the memo into a
+        // table on the stack as they are met, and read from there.
+        // The page moves to where they are once more than a few one-byte
+        // answers came from off it. One-byte codesets have a table of
+        // their own (TakeOneByte).
         constexpr uint32_t kNoPage = 0x10000, kOffPage = 64;
         uint32_t page = kNoPage, offPage = 0;
         unsigned char onPage[256];
@@ -228,9 +305,9 @@ public:
                 }
                 if (i == n || o == room) break;
             }
-            // Letters of one-byte charsets (Cyrillic, Greek words) two at
-            // a time while both are known. A NUL, and under kAscii any ASCII
-            // unit, is never kept, so it misses here.
+            // One-byte answers two at a time while both are known. A NUL,
+            // and under kAscii any ASCII unit, is never kept, so it misses
+            // here.
             while (n - i >= 2 && room - o >= 2) {
                 const uint64_t w0 = MemoLookUp(slots_ + MemoSet(s[i]), s[i]);
                 const uint64_t w1 = MemoLookUp(slots_ + MemoSet(s[i + 1]), s[i + 1]);
@@ -287,6 +364,51 @@ public:
     }
 
 private:
+    // Byte of a unit in a one-byte codeset: 0 when not known yet.
+    unsigned char Byte(uint16_t u) const { return table_.pages[table_.pageOf[u >> 8]][u & 0xFF]; }
+
+    // One-byte codesets: every character is one byte, so a unit's answer
+    // is read from its page of the table, a page being taken when libc
+    // first answers for a unit on it. Units libc rejects stay unknown and
+    // are asked again; so are units of pages beyond the table's.
+    RunResult TakeOneByte(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+        const uint32_t m = n < room ? n : room;
+        uint32_t i = 0;
+        while (i < m) {
+            // Four at a time while all four are known: ASCII and letters
+            // alternate word by word, which a test per unit mispredicts.
+            while (m - i >= 4) {
+                const unsigned char b0 = Byte(s[i]), b1 = Byte(s[i + 1]);
+                const unsigned char b2 = Byte(s[i + 2]), b3 = Byte(s[i + 3]);
+                if (b0 == 0 || b1 == 0 || b2 == 0 || b3 == 0) break;
+                d[i] = static_cast<char>(b0);
+                d[i + 1] = static_cast<char>(b1);
+                d[i + 2] = static_cast<char>(b2);
+                d[i + 3] = static_cast<char>(b3);
+                i += 4;
+            }
+            unsigned char b;
+            while (i < m && (b = Byte(s[i])) != 0) d[i++] = static_cast<char>(b);
+            if (i == m) break;
+            const uint16_t u = s[i];
+            if (u == 0) break;
+            const uint64_t word = Learn(u);
+            // Anything but one byte is left to the caller's own loop.
+            if ((word >> 16 & 0xFF) != 1) break;
+            b = static_cast<unsigned char>(word >> 24);
+            d[i++] = static_cast<char>(b);
+            if (b == 0) continue;
+            uint8_t &page = table_.pageOf[u >> 8];
+            if (page == 0) {
+                if (table_.used + 1 == kPages) continue;
+                page = ++table_.used;
+                std::memset(&table_.pages[page], 0, sizeof table_.pages[page]);
+            }
+            table_.pages[page][u & 0xFF] = b;
+        }
+        return RunResult{i, i};
+    }
+
     // The unit, the length above it and the bytes above that, first byte
     // lowest; 0 when libc's answer is not one to keep.
     static uint64_t Learn(uint16_t u) {
@@ -299,9 +421,23 @@ private:
         return word;
     }
 
+    // Pages of the one-byte table, the first kept empty for units whose
+    // page has none; it takes the hashed sets' place.
+    static constexpr uint32_t kPages = (sizeof(uint64_t) * kMemoSlots - 256 - 8) / 256;
+    struct OneByteTable {
+        uint8_t pageOf[256];
+        uint8_t pages[kPages][256];
+        uint32_t used;
+    };
+    static_assert(sizeof(OneByteTable) <= sizeof(uint64_t) * kMemoSlots, "no larger than the sets");
+
     CodesetMemo codeset;
     bool ready_ = false;
-    uint64_t slots_[kMemoSlots] = {};
+    bool oneByte_ = false;
+    union {
+        uint64_t slots_[kMemoSlots] = {};
+        OneByteTable table_;
+    };
 };
 
 }  // namespace quemba::detail
