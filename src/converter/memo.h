@@ -305,17 +305,21 @@ public:
                 }
                 if (i == n || o == room) break;
             }
-            // One-byte answers two at a time while both are known. A NUL,
-            // and under kAscii any ASCII unit, is never kept, so it misses
-            // here.
-            while (n - i >= 2 && room - o >= 2) {
+            // Answers of one or two bytes (CJK, most of it) two at a time
+            // while both are known. A NUL, and under kAscii any ASCII unit,
+            // is never kept, so it misses here.
+            while (n - i >= 2 && room - o >= 4) {
                 const uint64_t w0 = MemoLookUp(slots_ + MemoSet(s[i]), s[i]);
                 const uint64_t w1 = MemoLookUp(slots_ + MemoSet(s[i + 1]), s[i + 1]);
-                if ((w0 >> 16 & 0xFF) != 1 || (w1 >> 16 & 0xFF) != 1) break;
+                const uint32_t l0 = w0 >> 16 & 0xFF, l1 = w1 >> 16 & 0xFF;
+                if (l0 - 1u > 1u || l1 - 1u > 1u) break;
                 d[o] = static_cast<char>(w0 >> 24);
-                d[o + 1] = static_cast<char>(w1 >> 24);
+                if (l0 == 2) d[o + 1] = static_cast<char>(w0 >> 32);
+                o += l0;
+                d[o] = static_cast<char>(w1 >> 24);
+                if (l1 == 2) d[o + 1] = static_cast<char>(w1 >> 32);
+                o += l1;
                 i += 2;
-                o += 2;
             }
             if (i == n || o == room) break;
             const uint16_t u = s[i];
