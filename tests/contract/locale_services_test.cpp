@@ -96,20 +96,6 @@ TEST(Multibyte, EdgesAndNullPointers) {
     }
 }
 
-// Results written out by hand, against a mistake the model shares.
-TEST(Multibyte, KnownSteps) {
-    LocaleScope scope(kEucJp);
-    const char *s = "a\x8F\xB0\xA1\xA4\xA2\x8E\xB1" "b";  // a, JIS X 0212, hiragana, kana, b
-    EXPECT_TRUE(KXLmbslen(s) == 5 && KXNextChar(s + 1) == s + 4 && KXPrevChar(s, s + 6) == s + 4 && KXLmbslen("a\xA4" "Ab") == 1);
-    char buf[] = "\xA4\xA2\xA4\xA4";
-    EXPECT_TRUE(KXLTruncateString(buf, 3) == 2 && std::string(buf) == "\xA4\xA2");
-    EXPECT_EQ(KXLstrpbrk("\xA4\xA2\xA4\xA4", "\xA2\xA4"), nullptr);  // bytes straddling two characters
-    // TCVN5712-1 holds a letter until it has seen the next: still one step.
-    LocaleScope tcvn("vi_VN.TCVN5712-1");
-    const char *ab = "ab";
-    EXPECT_TRUE(KXNextChar(ab) == ab + 1 && KXLmblen(ab, 16) == 1 && KXLmbslen(ab) == 2);
-}
-
 TEST(Collation, PassThroughAndCountedExamples) {
     EXPECT_GT(KXLstrcoll("a", "B"), 0);  // in C
     LocaleScope scope(kDe);

@@ -113,7 +113,7 @@ TEST_F(Faults, SearchPathAndCollationWeights) {
         Sweep("weights", [&] { count = 7, result = KXUnicodeToCollation(0, out.data(), 64, qtest::U(u"Stra\u00dfe"), 0, &count); },
               [&](int refused, int live) {
                   EXPECT_TRUE(live == 0 && out.intact() && result == (refused ? LOC_E_NO_MEMORY : 0) && count == (refused ? 0u : fullCount));
-                  EXPECT_EQ(qtest::S16(out.data()), refused ? u"" : qtest::S16(full));
+                  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(out.data())), refused ? u"" : reinterpret_cast<const char16_t *>(full));
               });
         // Comparing characters allocates nothing (a refused block once made a
         // character unequal to itself).

@@ -98,7 +98,6 @@ private:
 // Units as the API takes them.
 inline const uint16_t *U(const std::u16string &s) { return reinterpret_cast<const uint16_t *>(s.c_str()); }
 inline std::u16string S16(const uint16_t *p, size_t n) { return std::u16string(p, p + n); }
-inline std::u16string S16(const std::vector<uint16_t> &v) { return std::u16string(v.begin(), v.end()); }
 
 // Every check takes one input and a variant: any number, which the check
 // decodes into its settings (policy, room, counted or terminated ...). The

@@ -42,11 +42,6 @@ inline std::string Category(int category) { return setlocale(category, nullptr);
 inline const uint16_t *U(const char16_t *s) { return reinterpret_cast<const uint16_t *>(s); }
 using qcheck::U;
 using qcheck::S16;
-inline std::u16string S16(const uint16_t *p) {
-    size_t n = 0;
-    while (p[n] != 0) ++n;
-    return S16(p, n);
-}
 // Each byte as the unit of the same value, for tables written in bytes.
 inline std::u16string Widen(const std::string &s) {
     std::u16string w;
