@@ -9,7 +9,7 @@
  * conversion or an engine step 6 KB / 4 KB; a length-only mode (null
  * output, KXZLSUnicodeLength and the KXZ...Length functions) 20 KB, the
  * scratch it counts in. What the library learns of libc's answers lives
- * in 13 KB of thread-local storage per thread, not on the stack.
+ * in 17 KB of thread-local storage per thread, not on the stack.
  */
 #ifndef QUEMBA_CONVERTER_H
 #define QUEMBA_CONVERTER_H

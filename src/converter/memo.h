@@ -1,6 +1,7 @@
 // Memos of libc's answers for the length of one conversion call.
 #pragma once
 
+#include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -25,8 +26,15 @@ constexpr uint32_t kMemoSlots = 1024;
 // whose low 16 bits are the key; key 0 marks an empty slot (no key starts
 // with NUL). The way is chosen without branches: text alternates between
 // them unpredictably.
-inline uint32_t MemoSet(uint32_t key) { return (key * 0x9E3779B1u) >> 23 << 1; }
-static_assert(kMemoSlots == 1u << 10, "MemoSet keeps 9 bits");
+template <uint32_t kSlots = kMemoSlots>
+inline uint32_t MemoSet(uint32_t key) {
+    static_assert(kSlots >= 4 && (kSlots & (kSlots - 1)) == 0, "a power of two");
+    return (key * 0x9E3779B1u) >> (33 - std::countr_zero(kSlots)) << 1;
+}
+// Byte pairs: CJK text meets more two-byte characters than 1024 slots hold
+// without conflicts (Japanese manual pages use some 850), and each conflict
+// asks libc again.
+constexpr uint32_t kPairSlots = 2048;
 
 template <typename Word>
 inline Word MemoLookUp(const Word *set, uint32_t key) {
@@ -93,8 +101,8 @@ public:
             for (uint32_t steps = (n - i) / 4 < (room - o) / 2 ? (n - i) / 4 : (room - o) / 2; steps != 0; --steps) {
                 const uint32_t k1 = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
                 const uint32_t k2 = static_cast<uint32_t>(s[i + 2]) << 8 | s[i + 3];
-                const uint32_t w1 = MemoLookUp(pairs_ + MemoSet(k1), k1);
-                const uint32_t w2 = MemoLookUp(pairs_ + MemoSet(k2), k2);
+                const uint32_t w1 = MemoLookUp(pairs_ + MemoSet<kPairSlots>(k1), k1);
+                const uint32_t w2 = MemoLookUp(pairs_ + MemoSet<kPairSlots>(k2), k2);
                 missed = true;
                 if (w1 >> 16 == 0) break;
                 d[o++] = static_cast<uint16_t>(w1 >> 16);
@@ -106,7 +114,7 @@ public:
             }
             if (!missed && n - i >= 2 && o < room) {
                 const uint32_t k = static_cast<uint32_t>(s[i]) << 8 | s[i + 1];
-                const uint32_t w = MemoLookUp(pairs_ + MemoSet(k), k);
+                const uint32_t w = MemoLookUp(pairs_ + MemoSet<kPairSlots>(k), k);
                 if (w >> 16 != 0) {
                     d[o++] = static_cast<uint16_t>(w >> 16);
                     i += 2;
@@ -146,7 +154,7 @@ public:
             }
             if (n - i < 2) break;
             const uint32_t key = static_cast<uint32_t>(b0) << 8 | s[i + 1];
-            uint32_t *set = pairs_ + MemoSet(key);
+            uint32_t *set = pairs_ + MemoSet<kPairSlots>(key);
             uint32_t word = MemoLookUp(set, key);
             if (word == 0) {
                 word = LearnPair(s + i, key);
@@ -246,7 +254,7 @@ private:
     // Cleared when first needed under a codeset. single_: per byte, what
     // libc made of it alone (kOne with the unit, kLead, kStop, kUnknown).
     uint32_t single_[256] = {};
-    uint32_t pairs_[kMemoSlots] = {};
+    uint32_t pairs_[kPairSlots] = {};
 };
 
 class ToByteMemo {
