@@ -130,17 +130,9 @@ public:
                 // of them needs no pair look-ups. Four at a time, stored
                 // only when all four are characters alone.
                 for (;;) {
-                    while (n - i >= 4 && room - o >= 4) {
-                        const uint32_t e0 = single_[s[i]], e1 = single_[s[i + 1]];
-                        const uint32_t e2 = single_[s[i + 2]], e3 = single_[s[i + 3]];
-                        if ((e0 & e1 & e2 & e3 & kOne) == 0) break;
-                        d[o] = static_cast<uint16_t>(e0);
-                        d[o + 1] = static_cast<uint16_t>(e1);
-                        d[o + 2] = static_cast<uint16_t>(e2);
-                        d[o + 3] = static_cast<uint16_t>(e3);
-                        i += 4;
-                        o += 4;
-                    }
+                    const uint32_t k = AloneByFour(s + i, n - i < room - o ? n - i : room - o, d + o);
+                    i += k;
+                    o += k;
                     if (i == n || o == room || ((e = single_[s[i]]) & kOne) == 0) break;
                     d[o++] = static_cast<uint16_t>(e);
                     ++i;
@@ -198,6 +190,22 @@ private:
         return k;
     }
 
+    // Bytes that are characters alone, four at a time while all four are:
+    // how many of the first n were written (a multiple of four).
+    uint32_t AloneByFour(const unsigned char *s, uint32_t n, uint16_t *d) const {
+        uint32_t k = 0;
+        for (; n - k >= 4; k += 4) {
+            const uint32_t e0 = single_[s[k]], e1 = single_[s[k + 1]];
+            const uint32_t e2 = single_[s[k + 2]], e3 = single_[s[k + 3]];
+            if ((e0 & e1 & e2 & e3 & kOne) == 0) break;
+            d[k] = static_cast<uint16_t>(e0);
+            d[k + 1] = static_cast<uint16_t>(e1);
+            d[k + 2] = static_cast<uint16_t>(e2);
+            d[k + 3] = static_cast<uint16_t>(e3);
+        }
+        return k;
+    }
+
     // One-byte codesets: every byte is read from its entry, four at a
     // time while all four are characters alone, ASCII and letters alike,
     // as words alternate unpredictably. Stops before any other byte.
@@ -205,16 +213,7 @@ private:
         const uint32_t m = n < room ? n : room;
         uint32_t i = 0;
         while (i < m) {
-            while (m - i >= 4) {
-                const uint32_t e0 = single_[s[i]], e1 = single_[s[i + 1]];
-                const uint32_t e2 = single_[s[i + 2]], e3 = single_[s[i + 3]];
-                if ((e0 & e1 & e2 & e3 & kOne) == 0) break;
-                d[i] = static_cast<uint16_t>(e0);
-                d[i + 1] = static_cast<uint16_t>(e1);
-                d[i + 2] = static_cast<uint16_t>(e2);
-                d[i + 3] = static_cast<uint16_t>(e3);
-                i += 4;
-            }
+            i += AloneByFour(s + i, m - i, d + i);
             uint32_t e;
             while (i < m && ((e = single_[s[i]]) & kOne) != 0) d[i++] = static_cast<uint16_t>(e);
             if (i == m) break;
