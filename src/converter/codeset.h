@@ -89,17 +89,30 @@ public:
     }
 
 private:
+    // Under an unchanged name the traits are kept, as the memos' answers
+    // are: only the name is compared on each call.
     void Refresh() {
         const char *name = nl_langinfo(CODESET);
-        const size_t length = strnlen(name, sizeof name_);
-        // A name too long to keep never matches, so nothing learned under it is reused.
-        if (length == sizeof name_ || std::strcmp(name, name_) != 0) {
+        if (!Kept(name)) {
             renamed_ = true;
+            const size_t length = strnlen(name, sizeof name_);
+            // A name too long to keep never matches, so nothing learned under it is reused.
             if (length == sizeof name_) name_[0] = 0;
             else std::memcpy(name_, name, length + 1);
+            codeset_ = CodesetNamed(name);
         }
-        codeset_ = CodesetNamed(name);
         known_ = true;
+    }
+
+    // Stops at the first difference or the terminator, so nothing past
+    // the end of `name` is read.
+    bool Kept(const char *name) const {
+        if (name_[0] == 0) return false;
+        for (size_t i = 0; i < sizeof name_; ++i) {
+            if (name[i] != name_[i]) return false;
+            if (name[i] == 0) return true;
+        }
+        return false;
     }
 
     bool known_ = false;

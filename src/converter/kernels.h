@@ -37,9 +37,10 @@ struct KernelTable {
     // room output units; what they leave is for the one-sequence code.
     BlockRun (*utf8ToUnits)(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
     BlockRun (*unitsToUtf8)(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
-    // The same blocks as libc reads UTF-8 (no surrogates), stopping at a
-    // NUL, for the engine's runs; null where there are no blocks.
+    // The same blocks as libc reads and writes UTF-8 (no surrogates),
+    // stopping at a NUL, for the engine's runs; null where there are none.
     BlockRun (*utf8ToUnitsAsLibc)(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
+    BlockRun (*unitsToUtf8AsLibc)(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
 };
 
 extern const KernelTable kScalarKernels;
@@ -50,6 +51,7 @@ extern const KernelTable kAvx2Kernels;
 BlockRun Utf8ToUnitsSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
 BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
 BlockRun Utf8ToUnitsAsLibcSse2(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room);
+BlockRun UnitsToUtf8AsLibcSse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room);
 
 // Units written as the byte 0x5C in paths.
 constexpr uint16_t kPathSeparators[4] = {0x005C, 0x00A5, 0x20A9, 0xF8F7};

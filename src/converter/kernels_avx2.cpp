@@ -172,7 +172,7 @@ QUEMBA_AVX2_SCAN const uint16_t *FindPathSeparator(const uint16_t *s) {
 
 const KernelTable kAvx2Kernels = {
     "avx2",          Widen<false>,    Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
-    Utf8ToUnitsSse2, UnitsToUtf8Sse2, Utf8ToUnitsAsLibcSse2,
+    Utf8ToUnitsSse2, UnitsToUtf8Sse2, Utf8ToUnitsAsLibcSse2, UnitsToUtf8AsLibcSse2,
 };
 
 }  // namespace quemba::detail

@@ -71,7 +71,7 @@ BlockRun NoUnitsToUtf8(const uint16_t *, uint32_t, unsigned char *, uint32_t) { 
 
 const KernelTable kScalarKernels = {
     "scalar",      Widen<false>,  Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
-    NoUtf8ToUnits, NoUnitsToUtf8, nullptr,
+    NoUtf8ToUnits, NoUnitsToUtf8, nullptr, nullptr,
 };
 
 }  // namespace quemba::detail

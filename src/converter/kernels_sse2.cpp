@@ -158,7 +158,11 @@ BlockRun Utf8ToUnitsAsLibcSse2(const unsigned char *s, uint32_t n, uint16_t *d, 
 }
 
 BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room) {
-    return UnitsToUtf8Blocks(s, n, d, room);
+    return UnitsToUtf8Blocks<false>(s, n, d, room);
+}
+
+BlockRun UnitsToUtf8AsLibcSse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room) {
+    return UnitsToUtf8Blocks<true>(s, n, d, room);
 }
 #if !defined(__SSE2__)
 #pragma GCC pop_options
@@ -166,7 +170,7 @@ BlockRun UnitsToUtf8Sse2(const uint16_t *s, uint32_t n, unsigned char *d, uint32
 
 const KernelTable kSse2Kernels = {
     "sse2",    Widen<false>,      Widen<true>, Narrow<false>, Narrow<true>, UnitLength, UnitOrNul, FindPathSeparator,
-    Utf8ToUnitsSse2, UnitsToUtf8Sse2, Utf8ToUnitsAsLibcSse2,
+    Utf8ToUnitsSse2, UnitsToUtf8Sse2, Utf8ToUnitsAsLibcSse2, UnitsToUtf8AsLibcSse2,
 };
 
 }  // namespace quemba::detail

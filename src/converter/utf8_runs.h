@@ -112,7 +112,7 @@ inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, ui
 }
 
 // Units to UTF-8, whole characters only; surrogate units are left to libc.
-inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+inline RunResult UnitsSequencesToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
     uint32_t i = 0, o = 0;
     auto *out = reinterpret_cast<unsigned char *>(d);
     while (i < n && o < room) {
@@ -158,6 +158,27 @@ inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t ro
             continue;
         }
         ++i;
+    }
+    return RunResult{i, o};
+}
+
+// The same in blocks where the kernels have them, as Utf8ToUnits does.
+inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
+    const auto blocks = Kernels().unitsToUtf8AsLibc;
+    if (blocks == nullptr) return UnitsSequencesToUtf8(s, n, d, room);
+    auto *out = reinterpret_cast<unsigned char *>(d);
+    uint32_t i = 0, o = 0;
+    while (i < n && o < room) {
+        const uint32_t ascii = NarrowRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
+        i += ascii;
+        o += ascii;
+        const BlockRun b = blocks(s + i, n - i, out + o, room - o);
+        i += b.taken;
+        o += b.written;
+        const RunResult r = UnitsSequencesToUtf8(s + i, n - i < 16 ? n - i : 16, d + o, room - o);
+        i += r.consumed;
+        o += r.produced;
+        if (ascii == 0 && b.taken == 0 && r.consumed == 0) break;
     }
     return RunResult{i, o};
 }

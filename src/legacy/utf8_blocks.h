@@ -193,6 +193,9 @@ inline void ThreeByteForms(__m128i a, unsigned char *d) {
 // Units to UTF-8, n units (no NUL among them), at most room bytes: blocks
 // of ASCII, of ASCII with 2-byte forms, and of 3-byte forms. Stops before
 // other mixes, the last units, and less room than three bytes a unit.
+// kAsLibc: as libc writes UTF-8 for the engine, which may hand over NULs:
+// a NUL stops the blocks, and surrogates are not encoded.
+template <bool kAsLibc>
 inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *d, uint32_t room) {
     uint32_t i = 0, o = 0;
     const __m128i zero = _mm_setzero_si128();
@@ -200,9 +203,17 @@ inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *
     const auto none = [&](__m128i x, __m128i bits) {
         return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, bits), zero)) == 0xFFFF;
     };
+    const auto hasNul = [&](__m128i x) { return kAsLibc && _mm_movemask_epi8(_mm_cmpeq_epi16(x, zero)) != 0; };
+    // Every unit U+0800 up (as libc: none a surrogate).
+    const auto threeByte = [&](__m128i x) {
+        const __m128i high = _mm_and_si128(x, notTwo);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero)) != 0) return false;
+        return !kAsLibc || _mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_set1_epi16(static_cast<short>(0xD800)))) == 0;
+    };
     while (n - i >= 8 && room - o >= 24) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        if (n - i >= 16 && room - o >= 48) {
+        if (hasNul(a)) break;
+        if (n - i >= 16 && room - o >= 48 && !hasNul(_mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 8)))) {
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 8));
             const __m128i both = _mm_or_si128(a, b);
             if (none(both, notAscii)) {
@@ -250,7 +261,7 @@ inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *
             _mm_storel_epi64(reinterpret_cast<__m128i *>(d + o), _mm_packus_epi16(a, zero));
             i += 8;
             o += 8;
-        } else if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(a, notTwo), zero)) == 0) {
+        } else if (threeByte(a)) {
             ThreeByteForms(a, d + o);
             i += 8;
             o += 24;
@@ -262,7 +273,7 @@ inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *
     // first of them was written; the bytes written twice are the same.
     if (n - i < 8 && n - i > 0 && n >= 8 && room - o >= 3 * (n - i)) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + n - 8));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(a, notTwo), zero)) == 0) {
+        if (threeByte(a)) {
             ThreeByteForms(a, d + o - 3 * (8 - (n - i)));
             o += 3 * (n - i);
             i = n;

@@ -146,8 +146,10 @@ TEST_P(Sweep, LongTexts) {
         // An error, and the end, at each offset of three 16-byte blocks: in
         // the text, in ASCII with a 2-byte letter now and then, in CJK.
         std::string latin, cjk;
+        std::u16string latinUnits;
         for (size_t k = 0; k < 1100; ++k) {
             latin += known.bytes[(k % 9 ? 31 + k % 90 : 160 + k % 40) % known.bytes.size()];
+            latinUnits += known.units[(k % 9 ? 31 + k % 90 : 160 + k % 40) % known.units.size()];
             cjk += known.bytes[(0x4DFF + k % 40) % known.bytes.size()];
         }
         static const char *const kBad[] = {"\xFF", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x9F\x98\x80", "\x80"};
@@ -159,9 +161,14 @@ TEST_P(Sweep, LongTexts) {
             // A lead cut short by another at each lane of a block, the other complete.
             for (const char *cut : {"\xD5\xD5\x80", "\xE3\x81\xE3\x81\x81"})
                 if (!Run(std::string(at % 16, 'a') + cut + latin.substr(0, 40))) return;
-            // A terminator near the start, text after it (ASCII first) that must stay unread.
-            if (!Run(latin.substr(0, at % 4) + '\0' + std::string(64, 'a') + latin) || !Run(units.substr(0, at % 4) + u'\0' + units.substr(0, 1100)))
-                return;
+            // A terminator near the start, text after it (ASCII first) that must stay unread;
+            // the units also counted past it, as the engine's steps take them in variants
+            // 5875 on (with room for blocks).
+            if (!Run(latin.substr(0, at % 4) + '\0' + std::string(64, 'a') + latin)) return;
+            next_ += 5875;
+            const bool counted = Run(latinUnits.substr(0, at % 4) + u'\0' + latinUnits);
+            next_ -= 5875;
+            if (!counted) return;
         }
     }
 }
