@@ -15,7 +15,7 @@ namespace {
 
 // Blocks are stored only when all of them is taken: the units after the
 // last one taken belong to the caller. A block with a stop goes to the
-// smaller blocks and then the loop at the end.
+// SSE2 kernel, with what is left.
 template <bool kLatin1>
 QUEMBA_AVX2 uint32_t Widen(const unsigned char *s, uint16_t *d, uint32_t n) {
     uint32_t i = 0;
@@ -30,32 +30,8 @@ QUEMBA_AVX2 uint32_t Widen(const unsigned char *s, uint16_t *d, uint32_t n) {
                             _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)));
         i += 32;
     }
-    const __m128i zero128 = _mm_setzero_si128();
-    if (n - i >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        __m128i stop = _mm_cmpeq_epi8(v, zero128);
-        if (!kLatin1) stop = _mm_or_si128(stop, v);
-        if (_mm_movemask_epi8(stop) == 0) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + i), _mm256_cvtepu8_epi16(v));
-            i += 16;
-        }
-    }
-    if (n - i >= 8) {
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + i));
-        __m128i stop = _mm_cmpeq_epi8(v, zero128);
-        if (!kLatin1) stop = _mm_or_si128(stop, v);
-        if ((_mm_movemask_epi8(stop) & 0xFF) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_cvtepu8_epi16(v));
-            i += 8;
-        }
-    }
-    while (i < n) {
-        const unsigned char c = s[i];
-        if (c == 0 || (!kLatin1 && c >= 0x80)) break;
-        d[i] = c;
-        ++i;
-    }
-    return i;
+    // The rest in the SSE2 kernel's blocks of 16 and 8.
+    return i + (kLatin1 ? kSse2Kernels.widenLatin1 : kSse2Kernels.widenAscii)(s + i, d + i, n - i);
 }
 
 template <bool kLatin1>
@@ -77,36 +53,7 @@ QUEMBA_AVX2 uint32_t Narrow(const uint16_t *s, char *d, uint32_t n) {
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + i), bytes);
         i += 32;
     }
-    const __m128i zero128 = _mm_setzero_si128();
-    const __m128i high128 = _mm256_castsi256_si128(high);
-    if (n - i >= 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 8));
-        const __m128i okA =
-            _mm_andnot_si128(_mm_cmpeq_epi16(a, zero128), _mm_cmpeq_epi16(_mm_and_si128(a, high128), zero128));
-        const __m128i okB =
-            _mm_andnot_si128(_mm_cmpeq_epi16(b, zero128), _mm_cmpeq_epi16(_mm_and_si128(b, high128), zero128));
-        if (_mm_movemask_epi8(_mm_packs_epi16(okA, okB)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, b));
-            i += 16;
-        }
-    }
-    if (n - i >= 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        const __m128i okA =
-            _mm_andnot_si128(_mm_cmpeq_epi16(a, zero128), _mm_cmpeq_epi16(_mm_and_si128(a, high128), zero128));
-        if ((_mm_movemask_epi8(_mm_packs_epi16(okA, zero128)) & 0xFF) == 0xFF) {
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, zero128));
-            i += 8;
-        }
-    }
-    while (i < n) {
-        const uint16_t u = s[i];
-        if (u == 0 || u > (kLatin1 ? 0xFF : 0x7F)) break;
-        d[i] = static_cast<char>(u);
-        ++i;
-    }
-    return i;
+    return i + (kLatin1 ? kSse2Kernels.narrowLatin1 : kSse2Kernels.narrowAscii)(s + i, d + i, n - i);
 }
 
 template <bool kUnit>

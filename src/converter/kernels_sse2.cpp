@@ -28,16 +28,18 @@ QUEMBA_SSE2 uint32_t Widen(const unsigned char *s, uint16_t *d, uint32_t n) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i + 8), _mm_unpackhi_epi8(v, zero));
         i += 16;
     }
-    // Short strings: one block of eight.
-    if (n - i >= 8) {
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + i));
+    // Short strings: one block of eight, then the last eight again from
+    // before i (units written twice are the same).
+    const auto eight = [&](uint32_t at) QUEMBA_SSE2 {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(s + at));
         __m128i stop = _mm_cmpeq_epi8(v, zero);
         if (!kLatin1) stop = _mm_or_si128(stop, v);
-        if ((_mm_movemask_epi8(stop) & 0xFF) == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_unpacklo_epi8(v, zero));
-            i += 8;
-        }
-    }
+        if ((_mm_movemask_epi8(stop) & 0xFF) != 0) return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + at), _mm_unpacklo_epi8(v, zero));
+        return true;
+    };
+    if (n - i >= 8 && eight(i)) i += 8;
+    if (i < n && n - i < 8 && n >= 8 && eight(n - 8)) i = n;
     while (i < n) {
         const unsigned char c = s[i];
         if (c == 0 || (!kLatin1 && c >= 0x80)) break;
@@ -64,15 +66,16 @@ QUEMBA_SSE2 uint32_t Narrow(const uint16_t *s, char *d, uint32_t n) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, b));
         i += 16;
     }
-    // Short strings: one block of eight.
-    if (n - i >= 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+    // Short strings: as Widen does.
+    const auto eight = [&](uint32_t at) QUEMBA_SSE2 {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + at));
         const __m128i okA = _mm_andnot_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
-        if ((_mm_movemask_epi8(_mm_packs_epi16(okA, zero)) & 0xFF) == 0xFF) {
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(d + i), _mm_packus_epi16(a, zero));
-            i += 8;
-        }
-    }
+        if ((_mm_movemask_epi8(_mm_packs_epi16(okA, zero)) & 0xFF) != 0xFF) return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(d + at), _mm_packus_epi16(a, zero));
+        return true;
+    };
+    if (n - i >= 8 && eight(i)) i += 8;
+    if (i < n && n - i < 8 && n >= 8 && eight(n - 8)) i = n;
     while (i < n) {
         const uint16_t u = s[i];
         if (u == 0 || u > (kLatin1 ? 0xFF : 0x7F)) break;

@@ -6,6 +6,8 @@
 #include <cwchar>
 
 #include "converter/engine_steps.h"
+#include "converter/engine_runs.h"
+#include "drivers/escape_syntax.h"
 #include "drivers/sink.h"
 
 namespace quemba::detail {
@@ -60,6 +62,28 @@ uint32_t CharacterAcross(const char *src, int32_t remaining, uint32_t left) {
     return static_cast<uint32_t>(n);
 }
 
+// Before the scanner and the first step: the runs that step would start
+// with, up to the first bracket, which may open an escape. Short strings
+// are often nothing else, and are spared the scanner and the step. True
+// if that ended NUL-terminated input.
+template <class Sink>
+bool TakeRunsFirst(ConverterHandle h, ToUnicodeMemo &memo, bool scanning, const char *&src, int32_t &remaining,
+                   Sink &sink) {
+    constexpr uint32_t kMost = 4096;
+    if (h->toUnicodeStep != KXUToUnicode) return false;
+    size_t n = remaining == -1 ? strnlen(src, kMost) : static_cast<uint32_t>(remaining) < kMost ? remaining : kMost;
+    if (scanning) {
+        if (const void *open = std::memchr(src, kOpen, n)) n = static_cast<size_t>(static_cast<const char *>(open) - src);
+    }
+    ToUnicodeRuns runs(memo);
+    const RunResult r =
+        runs.Take(reinterpret_cast<const unsigned char *>(src), static_cast<uint32_t>(n), sink.at(), sink.stepRoom());
+    sink.advanceStep(r.produced);
+    src += r.consumed;
+    if (remaining != -1) remaining -= static_cast<int32_t>(r.consumed);
+    return remaining == -1 && *src == 0;
+}
+
 // The one conversion loop. `remaining` is -1 for NUL-terminated input and
 // stays -1; otherwise it counts down to 0.
 template <class Sink>
@@ -69,6 +93,7 @@ int32_t ConvertBytes(ConverterHandle h, const char *src, int32_t remaining, Sink
     ToUnicodeMemo &memo = ToUnicodeMemo::ThisThread();
     const bool ownCallbacks = h->byteNoMapFixer == KXZNoMapByteFixer && h->byteScanner == KXZByteScanner &&
                               h->byteParser == KXZByteParser;
+    if (ownCallbacks && TakeRunsFirst(h, memo, scanning, src, remaining, sink)) return CVT_OK;
     // A character that an escape's bracket turned out to end: converted as
     // one piece, and the scanner asked again after it.
     int32_t across = 0;

@@ -6,8 +6,10 @@
 #include <quemba/converter.h>
 #include <quemba/unistr.h>
 
+#include "converter/engine_runs.h"
 #include "converter/engine_steps.h"
 #include "converter/kernels.h"
+#include "drivers/escape_syntax.h"
 #include "drivers/sink.h"
 
 namespace quemba::detail {
@@ -54,12 +56,33 @@ inline int32_t ByteStep(ConverterHandle h, ToByteMemo &memo, const uint16_t *src
     return h->toByteStep(h->engineData, src, out, piece, room, consumed, produced, noMap);
 }
 
+// Before the scanner and the first step: the runs that step would start
+// with, up to the first bracket (which may open an escape) or separator.
+// Short strings are often nothing else, and are spared the scanner and
+// the step. True if that ended the input.
+template <class Pieces, class Sink>
+bool TakeRunsFirst(ConverterHandle h, ToByteMemo &memo, bool scanning, const uint16_t *&src, Sink &sink) {
+    constexpr uint32_t kMost = 4096;
+    if (h->toByteStep != KXUToByte) return false;
+    uint32_t n = scanning ? Kernels().unitOrNul(src, kMost, kOpen) : Kernels().unitLength(src, kMost);
+    if constexpr (Pieces::kSeparators) {
+        const uint16_t *separator = FindPathSeparator(src);
+        if (separator != nullptr && static_cast<uint32_t>(separator - src) < n) n = static_cast<uint32_t>(separator - src);
+    }
+    ToByteRuns runs(memo);
+    const RunResult r = runs.Take(src, n, sink.at(), sink.stepRoom());
+    sink.advanceStep(r.produced);
+    src += r.consumed;
+    return *src == 0;
+}
+
 template <class Pieces, class Sink>
 int32_t ConvertUnits(ConverterHandle h, const uint16_t *src, Sink &sink) {
     bool scanning = h->uniScanAction == SCAN_ESCAPES;
     ToByteMemo &memo = ToByteMemo::ThisThread();
     const bool ownCallbacks = h->uniNoMapFixer == KXZNoMapUniFixer && h->uniScanner == KXZUniScanner &&
                               h->uniParser == KXZUniParser;
+    if (ownCallbacks && TakeRunsFirst<Pieces>(h, memo, scanning, src, sink)) return CVT_OK;
     // The source does not change during the call, so the first separator
     // ahead stays the first one until the conversion passes it.
     bool separatorKnown = false;

@@ -281,7 +281,13 @@ int32_t Boasts(ConverterHandle, Out *, uint32_t space, uint32_t *produced, const
 int32_t BoastingStep(uintptr_t, const void *, void *, int32_t, uint32_t space, uint32_t *consumed, uint32_t *produced, uint32_t *) {
     return *consumed = 1, *produced = space + 1000, CVT_OK;
 }
-int32_t OwnStep(uintptr_t w, const void *s, void *d, int32_t n, uint32_t room, uint32_t *c, uint32_t *p, uint32_t *m) { return KXUToUnicode(w, s, d, n, room, c, p, m); }
+// The engine's step with every unit or byte one up: none of it may be taken for the engine's.
+template <typename Out, EngineStep kStep>
+int32_t OneUp(uintptr_t w, const void *s, void *d, int32_t n, uint32_t room, uint32_t *c, uint32_t *p, uint32_t *m) {
+    const int32_t r = kStep(w, s, d, n, room, c, p, m);
+    for (uint32_t i = 0; i < *p; ++i) ++static_cast<Out *>(d)[i];
+    return r;
+}
 const char *Before(ConverterHandle, const char *src, int32_t) { return src - 1; }
 const char *AtTheEnd(ConverterHandle, const char *src, int32_t length) { return src + length; }
 int scans = 0;
@@ -314,9 +320,10 @@ TEST(Converter, CallbacksOfTheProgramsOwn) {
     ASSERT_EQ(KXUXSetByteFunctions(h, nullptr, AtTheEnd, nullptr), OK);
     EXPECT_TRUE(KXUXLenByteToUnicode(h, units, 8, "ab[0041]", 2, &count) == OK && count == 2 && KXUXByteToUnicode(h, units, 8, "ab", nullptr) == OK);
     Converter own = *h;
-    own.toUnicodeStep = OwnStep, own.byteScanner = KXZByteScanner;
-    toUnits(&own, "a[0041]\xC3\xA9", 10, OK, u"aA\u00E9");
+    own.toUnicodeStep = OneUp<uint16_t, KXUToUnicode>, own.byteScanner = KXZByteScanner, own.toByteStep = OneUp<char, KXUToByte>;
+    toUnits(&own, "a[0041]\xC3\xA9", 10, OK, u"bA\u00EA");
     char bytes[4];
+    EXPECT_TRUE(KXUXUnicodeToByte(&own, bytes, 4, U(u"ab"), &count) == OK && std::string(bytes) == "bc");
     ASSERT_EQ(KXUXSetUniFunctions(h, nullptr, KXZUniScannerForOemEuro, nullptr), OK);
     EXPECT_TRUE(KXUXUnicodeToByte(h, bytes, 4, U(u"ab"), &count) == OK && count == 2 && KXUXUnicodeToUntermByte(h, bytes, 4, U(u"ab"), nullptr) == OK);
     ASSERT_EQ(KXUXSetUniFunctions(h, Boasts<char, uint16_t>, nullptr, nullptr), OK);
