@@ -60,13 +60,16 @@ inline int32_t ByteStep(ConverterHandle h, ToByteMemo &memo, const uint16_t *src
 // with, up to the first bracket (which may open an escape) or separator.
 // Short strings are often nothing else, and are spared the scanner and
 // the step. True if that ended the input.
+// The first separator found is handed on to the loop.
 template <class Pieces, class Sink>
-bool TakeRunsFirst(ConverterHandle h, ToByteMemo &memo, bool scanning, const uint16_t *&src, Sink &sink) {
+bool TakeRunsFirst(ConverterHandle h, ToByteMemo &memo, bool scanning, const uint16_t *&src, Sink &sink,
+                   const uint16_t *&separator, bool &separatorKnown) {
     constexpr uint32_t kMost = 4096;
     if (h->toByteStep != KXUToByte) return false;
     uint32_t n = scanning ? Kernels().unitOrNul(src, kMost, kOpen) : Kernels().unitLength(src, kMost);
     if constexpr (Pieces::kSeparators) {
-        const uint16_t *separator = FindPathSeparator(src);
+        separator = FindPathSeparator(src);
+        separatorKnown = true;
         if (separator != nullptr && static_cast<uint32_t>(separator - src) < n) n = static_cast<uint32_t>(separator - src);
     }
     ToByteRuns runs(memo);
@@ -82,11 +85,12 @@ int32_t ConvertUnits(ConverterHandle h, const uint16_t *src, Sink &sink) {
     ToByteMemo &memo = ToByteMemo::ThisThread();
     const bool ownCallbacks = h->uniNoMapFixer == KXZNoMapUniFixer && h->uniScanner == KXZUniScanner &&
                               h->uniParser == KXZUniParser;
-    if (ownCallbacks && TakeRunsFirst<Pieces>(h, memo, scanning, src, sink)) return CVT_OK;
     // The source does not change during the call, so the first separator
     // ahead stays the first one until the conversion passes it.
     bool separatorKnown = false;
     const uint16_t *nextSeparator = nullptr;
+    if (ownCallbacks && TakeRunsFirst<Pieces>(h, memo, scanning, src, sink, nextSeparator, separatorKnown))
+        return CVT_OK;
     for (;;) {
         if (!ownCallbacks) memo.Forget();
         if (sink.full()) return *src == 0 ? CVT_OK : CVT_E_BUFFER_FULL;
