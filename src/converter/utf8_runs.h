@@ -89,26 +89,36 @@ inline RunResult Utf8SequencesToUnits(const unsigned char *s, uint32_t n, uint16
     return RunResult{i, o};
 }
 
-// The same, 16-byte blocks at a time where the kernels have them; between
-// blocks, the sequences one by one, a block's worth of units at a time.
-// ASCII first goes to the widening kernels, faster than the blocks at it.
-inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
-    const auto blocks = Kernels().utf8ToUnitsAsLibc;
-    if (blocks == nullptr) return Utf8SequencesToUnits(s, n, d, room);
+// Runs in blocks: ASCII first to the widening or narrowing kernels, faster
+// than the blocks at it, then the blocks, then the sequences one by one for
+// a block's worth, until none of them takes anything.
+template <typename In, typename Out, typename Ascii, typename Blocks, typename Sequences>
+inline RunResult InBlocks(const In *s, uint32_t n, Out *d, uint32_t room, Ascii ascii, Blocks blocks,
+                          Sequences sequences) {
     uint32_t i = 0, o = 0;
     while (i < n && o < room) {
-        const uint32_t ascii = WidenRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
-        i += ascii;
-        o += ascii;
+        const uint32_t a = ascii(s + i, d + o, n - i < room - o ? n - i : room - o);
+        i += a;
+        o += a;
         const BlockRun b = blocks(s + i, n - i, d + o, room - o);
         i += b.taken;
         o += b.written;
-        const RunResult r = Utf8SequencesToUnits(s + i, n - i, d + o, room - o < 16 ? room - o : 16);
+        const RunResult r = sequences(s + i, n - i, d + o, room - o);
         i += r.consumed;
         o += r.produced;
-        if (ascii == 0 && b.taken == 0 && r.consumed == 0) break;
+        if (a == 0 && b.taken == 0 && r.consumed == 0) break;
     }
     return RunResult{i, o};
+}
+
+// The same, 16-byte blocks at a time where the kernels have them.
+inline RunResult Utf8ToUnits(const unsigned char *s, uint32_t n, uint16_t *d, uint32_t room) {
+    const auto blocks = Kernels().utf8ToUnitsAsLibc;
+    if (blocks == nullptr) return Utf8SequencesToUnits(s, n, d, room);
+    return InBlocks(s, n, d, room, WidenRun<false>, blocks,
+                    [](const unsigned char *in, uint32_t k, uint16_t *out, uint32_t space) {
+                        return Utf8SequencesToUnits(in, k, out, space < 16 ? space : 16);
+                    });
 }
 
 // Units to UTF-8, whole characters only; surrogate units are left to libc.
@@ -162,25 +172,18 @@ inline RunResult UnitsSequencesToUtf8(const uint16_t *s, uint32_t n, char *d, ui
     return RunResult{i, o};
 }
 
-// The same in blocks where the kernels have them, as Utf8ToUnits does.
+// The same in blocks where the kernels have them.
 inline RunResult UnitsToUtf8(const uint16_t *s, uint32_t n, char *d, uint32_t room) {
     const auto blocks = Kernels().unitsToUtf8AsLibc;
     if (blocks == nullptr) return UnitsSequencesToUtf8(s, n, d, room);
-    auto *out = reinterpret_cast<unsigned char *>(d);
-    uint32_t i = 0, o = 0;
-    while (i < n && o < room) {
-        const uint32_t ascii = NarrowRun<false>(s + i, d + o, n - i < room - o ? n - i : room - o);
-        i += ascii;
-        o += ascii;
-        const BlockRun b = blocks(s + i, n - i, out + o, room - o);
-        i += b.taken;
-        o += b.written;
-        const RunResult r = UnitsSequencesToUtf8(s + i, n - i < 16 ? n - i : 16, d + o, room - o);
-        i += r.consumed;
-        o += r.produced;
-        if (ascii == 0 && b.taken == 0 && r.consumed == 0) break;
-    }
-    return RunResult{i, o};
+    return InBlocks(
+        s, n, d, room, NarrowRun<false>,
+        [blocks](const uint16_t *in, uint32_t k, char *out, uint32_t space) {
+            return blocks(in, k, reinterpret_cast<unsigned char *>(out), space);
+        },
+        [](const uint16_t *in, uint32_t k, char *out, uint32_t space) {
+            return UnitsSequencesToUtf8(in, k < 16 ? k : 16, out, space);
+        });
 }
 
 }  // namespace quemba::detail
