@@ -274,6 +274,7 @@ def main():
     ap.add_argument("--md", required=True)
     ap.add_argument("--png")
     ap.add_argument("--note", action="append", default=[], help="a line for the introduction")
+    ap.add_argument("--include", help="a markdown file put after the targets (what stands behind the misses)")
     ap.add_argument("runs", nargs="+", help="ARCH=FILE.json")
     args = ap.parse_args()
     runs = []
@@ -292,6 +293,9 @@ def main():
     for arch, rows, _ in runs:
         md += targets(arch, rows)
     md.append("")
+    if args.include and os.path.exists(args.include):
+        with open(args.include) as f:
+            md += [f.read().rstrip("\n"), ""]
     for arch, rows, context in runs:
         if any(k[3] == "ucnv_toUChars" for k in rows):
             md += misses(arch, rows, context)
