@@ -649,18 +649,8 @@ static int encode_utf8(struct session *s, size_t *stop) {
             }
 #endif
             if (c < 0x80) {
-#if defined(__SSE2__)
-                while (end - i >= 16) {
-                    __m128i a = _mm_loadu_si128((const __m128i *)(u + i));
-                    __m128i b = _mm_loadu_si128((const __m128i *)(u + i + 8));
-                    __m128i high = _mm_set1_epi16((short)0xFF80);
-                    __m128i any = _mm_and_si128(_mm_or_si128(a, b), high);
-                    if (_mm_movemask_epi8(_mm_cmpeq_epi16(any, _mm_setzero_si128())) != 0xFFFF) break;
-                    _mm_storeu_si128((__m128i *)(o + n), _mm_packus_epi16(a, b));
-                    n += 16;
-                    i += 16;
-                }
-#endif
+                /* With SSE2 the blocks above took all but a surrogate's
+                 * neighbours and the last few units. */
                 while (end - i >= 4) {
                     uint64_t w;
                     memcpy(&w, u + i, 8);

@@ -94,6 +94,10 @@ Walk DecodeWalk(const char *input, uint16_t *out, uint32_t room) {
     return w;
 }
 
+// The bytes a decoding needs: its units, with the terminator's only when
+// the text is well formed.
+uint32_t DecodedSize(const Walk &w) { return 2 * w.met + (w.bad == nullptr ? 2 : 0); }
+
 // UTF-16 up to its NUL encoded into out (null: counted only), whole
 // sequences while they fit.
 Walk EncodeWalk(const uint16_t *u, unsigned char *out, uint32_t room) {
@@ -125,7 +129,7 @@ extern "C" QUEMBA_API int32_t _ClassifyUTF8Char(const char *p) { return Classify
 
 extern "C" QUEMBA_API int32_t KXLUTF8ToUnicodeSize(const char *input, uint32_t *outSize) {
     const Walk w = DecodeWalk(input, nullptr, 0);
-    *outSize = 2 * w.met + (w.bad == nullptr ? 2 : 0);
+    *outSize = DecodedSize(w);
     return w.bad == nullptr ? 0 : LOC_E_BAD_UTF8;
 }
 
@@ -145,7 +149,7 @@ extern "C" QUEMBA_API int32_t KXLUTF8ToUnicode(const char *input, uint32_t outpu
         if (outSize != nullptr) *outSize = 2 * w.written + 2;
         return 0;
     }
-    if (outSize != nullptr) *outSize = 2 * w.met + (w.bad == nullptr ? 2 : 0);
+    if (outSize != nullptr) *outSize = DecodedSize(w);
     return LOC_E_BUFFER_TOO_SMALL;
 }
 

@@ -213,16 +213,17 @@ inline BlockRun UnitsToUtf8Blocks(const uint16_t *s, uint32_t n, unsigned char *
     while (n - i >= 8 && room - o >= 24) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
         if (hasNul(a)) break;
-        if (n - i >= 16 && room - o >= 48 && !hasNul(_mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 8)))) {
+        if (n - i >= 16 && room - o >= 48) {
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + 8));
             const __m128i both = _mm_or_si128(a, b);
-            if (none(both, notAscii)) {
+            const bool plain = !hasNul(b);
+            if (plain && none(both, notAscii)) {
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(d + o), _mm_packus_epi16(a, b));
                 i += 16;
                 o += 16;
                 continue;
             }
-            if (none(both, notTwo)) {
+            if (plain && none(both, notTwo)) {
                 // Lead bytes in place, each 2-byte form's last byte put in
                 // after its lead; staged, so that only the result reaches d.
                 const __m128i twoA = _mm_cmpgt_epi16(a, _mm_set1_epi16(0x7F));

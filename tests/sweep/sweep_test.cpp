@@ -166,7 +166,7 @@ TEST_P(Sweep, LongTexts) {
             // 5875 on (with room for blocks).
             if (!Run(latin.substr(0, at % 4) + '\0' + std::string(64, 'a') + latin)) return;
             next_ += 5875;
-            const bool counted = Run(latinUnits.substr(0, at % 4) + u'\0' + latinUnits);
+            const bool counted = Run(latinUnits.substr(0, at % 16) + u'\0' + latinUnits);
             next_ -= 5875;
             if (!counted) return;
         }
